@@ -1,0 +1,108 @@
+// varnholt GENOTYPEFILE PATTERNFILE NPOS
+//
+// Echoes its three arguments and sizes the genotype file: one more than the
+// number of its records, reported as the allocation size. Exit status 0; 1
+// when standard output cannot be written or the count does not fit; 2 when
+// the number of positions is malformed.
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "count.h"
+#include "field.h"
+#include "report.h"
+
+namespace {
+
+// The whole state of a run.
+char genotypefile[fieldsize];
+char patternmatfile[fieldsize];
+char bufstring[fieldsize];
+std::int32_t npos = 0;
+std::int32_t na = 0;
+int genotypetoolong = 0;
+char genotypepath[fieldsize + 1];
+char message[2 * fieldsize];
+
+// Diagnostics go to standard error; if that fails there is nowhere better
+// to say so, and the run goes on as it would have.
+void diagnose(const char* what, const char* path, std::size_t pathlength,
+              const char* reason) {
+  std::snprintf(message, sizeof message, "varnholt: %s%.*s%s%s", what,
+                static_cast<int>(pathlength), path, reason[0] ? ": " : "",
+                reason);
+  reportlabel(tostderr, message);
+}
+
+// A report the caller never sees is a failed run, not a quiet success.
+int outputfailed(int error) {
+  diagnose("error: cannot write standard output", "", 0, std::strerror(error));
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const char* arguments[3] = {nullptr, nullptr, nullptr};
+  for (int i = 1; i < argc && i <= 3; ++i) arguments[i - 1] = argv[i];
+
+  // A wrong count is a warning only: missing arguments read as blanks.
+  if (argc - 1 != 3) {
+    reportlabel(tostderr, "Wrong number of argument.");
+    reportlabel(tostderr, "1-genotype file");
+    reportlabel(tostderr, "2-pattern mat file");
+    reportlabel(tostderr, "3-number of position (SNP/Haplotype)");
+  }
+
+  genotypetoolong = setfield(genotypefile, arguments[0]);
+  std::size_t genotypelength = trimmedlength(genotypefile, fieldsize);
+  int error = reporttext(tostdout, "genotype file=", genotypefile, genotypelength);
+  if (error != 0) return outputfailed(error);
+
+  setfield(patternmatfile, arguments[1]);
+  error = reporttext(tostdout, "pattern file=", patternmatfile,
+                     trimmedlength(patternmatfile, fieldsize));
+  if (error != 0) return outputfailed(error);
+
+  setfield(bufstring, arguments[2]);
+  if (readi5(bufstring, &npos) != 0) {
+    // Quoted, so that blanks at the ends of the five characters show.
+    std::snprintf(message, sizeof message,
+                  "varnholt: error: bad value while reading an integer for the "
+                  "number of positions (argument 3): \"%.5s\"",
+                  bufstring);
+    reportlabel(tostderr, message);
+    return 2;
+  }
+  error = reportinteger(tostdout, "Number of pos=", npos);
+  if (error != 0) return outputfailed(error);
+
+  std::memcpy(genotypepath, genotypefile, genotypelength);
+  genotypepath[genotypelength] = '\0';
+  std::int64_t records = 0;
+  if (genotypetoolong != 0) {
+    // Opening the first 500 characters would count, or create, a file the
+    // user never named.
+    diagnose("warning: cannot open genotype file: path longer than 500 characters",
+             "", 0, "");
+  } else if (genotypelength > 0) {
+    int status = countrecords(genotypepath, &records, &error);
+    if (status == countnotopened) {
+      diagnose("warning: cannot open genotype file ", genotypepath,
+               genotypelength, std::strerror(error));
+    } else {
+      if (status == countreadfailed) {
+        diagnose("warning: cannot read genotype file to its end ", genotypepath,
+                 genotypelength, std::strerror(error));
+      }
+      if (allocationsize(records, &na) != 0) {
+        diagnose("error: too many records for a 32-bit allocation size in ",
+                 genotypepath, genotypelength, "");
+        return 1;
+      }
+    }
+  }
+  error = reportinteger(tostdout, "allocation size=", na);
+  if (error != 0) return outputfailed(error);
+  return 0;
+}

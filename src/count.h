@@ -1,0 +1,32 @@
+// The genotype record count: how many records (lines) a genotype file holds.
+#ifndef VARNHOLT_COUNT_H_
+#define VARNHOLT_COUNT_H_
+
+#include <cstddef>
+#include <cstdint>
+
+// Outcomes of countrecords().
+inline constexpr int countdone = 0;        // read to its end
+inline constexpr int countnotopened = 1;   // not opened or created; no records
+inline constexpr int countreadfailed = 2;  // a read failed before the end
+
+// Opens the file at path for reading, creating it empty (mode 0666 less the
+// umask) where nothing exists there, counts its records and closes it. A
+// directory is not opened. Sets *records and, unless countdone, *error to
+// the errno of the failure. After a failed read, *records holds the records
+// completed before it. A last line without a line feed is a record.
+int countrecords(const char* path, std::int64_t* records, int* error);
+
+// Feeds one block of a file to a running count: the line feeds seen so far
+// and the last byte seen ('\n' before the first block).
+void countblock(const char* data, std::size_t length, std::int64_t* linefeeds,
+                char* lastbyte);
+
+// The records of a file fed whole through countblock().
+std::int64_t recordsof(std::int64_t linefeeds, char lastbyte);
+
+// The allocation size reported for a file of that many records: one more.
+// Returns 0, or 1 when that does not fit a 32-bit count (*na untouched).
+int allocationsize(std::int64_t records, std::int32_t* na);
+
+#endif  // VARNHOLT_COUNT_H_

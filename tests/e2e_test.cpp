@@ -1,0 +1,374 @@
+// Runs the built program as users do and checks every byte it prints, its
+// exit status and what it leaves in the file system.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <poll.h>
+#include <sstream>
+#include <string>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+const std::string program = VARNHOLT_BINARY;
+
+struct Outcome {
+  std::string out, err;
+  int status = -1;  // exit status, or -1 when killed
+  bool timedout = false;
+  long maxrsskb = 0;
+};
+
+struct Options {
+  std::string cwd;
+  std::string stdoutpath;  // send standard output to this file instead
+  mode_t umask = 022;
+};
+
+// Starts argv[0] with argv, collects both streams, waits at most 60 s.
+Outcome run(const std::vector<std::string>& argv, const Options& options = {}) {
+  int out[2], err[2];
+  if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) std::abort();
+  pid_t pid = fork();
+  if (pid == 0) {
+    if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) _exit(126);
+    umask(options.umask);
+    int devnull = open("/dev/null", O_RDONLY);
+    dup2(devnull, 0);
+    if (!options.stdoutpath.empty()) {
+      int fd = open(options.stdoutpath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      dup2(fd, 1);
+    } else {
+      dup2(out[1], 1);
+    }
+    dup2(err[1], 2);
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+  }
+  close(out[1]);
+  close(err[1]);
+  Outcome result;
+  pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+  std::string* sinks[2] = {&result.out, &result.err};
+  int open = 2;
+  int waited = 0;
+  while (open > 0) {
+    int ready = poll(fds, 2, 1000);
+    if (ready == 0 && ++waited >= 60) {
+      kill(pid, SIGKILL);
+      result.timedout = true;
+      break;
+    }
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      char buffer[4096];
+      ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+      if (n > 0) {
+        sinks[i]->append(buffer, static_cast<std::size_t>(n));
+      } else {
+        close(fds[i].fd);
+        fds[i].fd = -1;
+        --open;
+      }
+    }
+  }
+  for (pollfd& p : fds)
+    if (p.fd >= 0) close(p.fd);
+  int status = 0;
+  rusage usage{};
+  wait4(pid, &status, 0, &usage);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.maxrsskb = usage.ru_maxrss;
+  return result;
+}
+
+Outcome shell(const std::string& script, const Options& options = {}) {
+  return run({"/bin/sh", "-c", "V='" + program + "'\n" + script}, options);
+}
+
+const std::string usage =
+    " Wrong number of argument.\n"
+    " 1-genotype file\n"
+    " 2-pattern mat file\n"
+    " 3-number of position (SNP/Haplotype)\n";
+
+std::string report(const std::string& genotype, const std::string& pattern,
+                   const std::string& npos, const std::string& na) {
+  auto pad = [](const std::string& v) { return std::string(11 - v.size(), ' ') + v; };
+  return " genotype file=" + genotype + "\n pattern file=" + pattern +
+         "\n Number of pos= " + pad(npos) + "\n allocation size= " + pad(na) + "\n";
+}
+
+bool exists(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0;
+}
+
+std::string slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+class Varnholt : public testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/varnholt-e2e-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir = pattern;
+    chmod(dir.c_str(), 0755);  // reachable by the unprivileged runs
+  }
+  void TearDown() override {
+    std::string cmd = "chmod -R u+rwx " + dir + " 2>/dev/null; rm -rf " + dir;
+    (void)std::system(cmd.c_str());
+  }
+  std::string write(const std::string& name, const std::string& content) {
+    std::string path = dir + "/" + name;
+    std::ofstream(path, std::ios::binary) << content;
+    return path;
+  }
+  Options here() const { return Options{dir, "", 022}; }
+  std::string dir;
+};
+
+struct Case {
+  std::vector<std::string> args;  // after the program name
+  std::string out, err;
+  int status;
+};
+
+// Each case runs in a fresh folder holding "three.txt" (three lines) and
+// "empty.txt" (no bytes).
+TEST_F(Varnholt, PrintsTheFourReportLines) {
+  const std::string badnumber =
+      " varnholt: error: bad value while reading an integer for the number of "
+      "positions (argument 3): ";
+  const Case cases[] = {
+      {{"three.txt", "p.mat", "250"}, report("three.txt", "p.mat", "250", "4"), "", 0},
+      {{"empty.txt", "p.mat", "7"}, report("empty.txt", "p.mat", "7", "1"), "", 0},
+      {{"three.txt", "", " 42"}, report("three.txt", "", "42", "4"), "", 0},
+      {{"three.txt", "p", "-12"}, report("three.txt", "p", "-12", "4"), "", 0},
+      {{"three.txt", "p", "+7"}, report("three.txt", "p", "7", "4"), "", 0},
+      {{"three.txt", "p", ""}, report("three.txt", "p", "0", "4"), "", 0},
+      {{"three.txt", "p", "    "}, report("three.txt", "p", "0", "4"), "", 0},
+      {{"three.txt", "p", "1234567"}, report("three.txt", "p", "12345", "4"), "", 0},
+      {{"three.txt", "p", "-99999"}, report("three.txt", "p", "-9999", "4"), "", 0},
+      {{"three.txt", "p", "123  x"}, report("three.txt", "p", "123", "4"), "", 0},
+      {{"three.txt", "p", "1 2"}, report("three.txt", "p", "12", "4"), "", 0},
+      {{"three.txt   ", "p  ", "1"}, report("three.txt", "p", "1", "4"), "", 0},
+      {{"three.txt", "p", "1", "extra"}, report("three.txt", "p", "1", "4"), usage, 0},
+      {{"three.txt", "p"}, report("three.txt", "p", "0", "4"), usage, 0},
+      {{}, report("", "", "0", "0"), usage, 0},
+      {{"", "", ""}, report("", "", "0", "0"), "", 0},
+      {{"   ", "p", "1"}, report("", "p", "1", "0"), "", 0},
+      {{"three.txt", "p", "12.5"}, " genotype file=three.txt\n pattern file=p\n", badnumber + "\"12.5 \"\n", 2},
+      {{"three.txt", "p", "abc"}, " genotype file=three.txt\n pattern file=p\n", badnumber + "\"abc  \"\n", 2},
+      {{"three.txt", "p", "1e3"}, " genotype file=three.txt\n pattern file=p\n", badnumber + "\"1e3  \"\n", 2},
+      {{"three.txt", "p", "12abc"}, " genotype file=three.txt\n pattern file=p\n", badnumber + "\"12abc\"\n", 2},
+      {{"three.txt", "p", "-"}, " genotype file=three.txt\n pattern file=p\n", badnumber + "\"-    \"\n", 2},
+      {{"three.txt", "p", "\t5"}, " genotype file=three.txt\n pattern file=p\n", badnumber + "\"\t5   \"\n", 2},
+  };
+  for (const Case& c : cases) {
+    write("three.txt", "a\nb\nc\n");
+    write("empty.txt", "");
+    std::vector<std::string> argv = {program};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    Outcome r = run(argv, here());
+    std::string name = c.args.empty() ? "(none)" : c.args.back();
+    EXPECT_EQ(r.out, c.out) << name;
+    EXPECT_EQ(r.err, c.err) << name;
+    EXPECT_EQ(r.status, c.status) << name;
+  }
+}
+
+TEST_F(Varnholt, RunsOnTheBundledExample) {
+  Outcome r = run({program, VARNHOLT_EXAMPLES "/genotypes.txt", "patterns.mat", "250"});
+  EXPECT_EQ(r.out, report(VARNHOLT_EXAMPLES "/genotypes.txt", "patterns.mat", "250", "121"));
+  EXPECT_EQ(r.status, 0);
+}
+
+TEST_F(Varnholt, CreatesAMissingGenotypeFileEmptyWithMode0644) {
+  Outcome r = run({program, "new.txt", "p", "1"}, here());
+  EXPECT_EQ(r.out, report("new.txt", "p", "1", "1"));
+  EXPECT_EQ(r.err, "");
+  struct stat st;
+  ASSERT_EQ(stat((dir + "/new.txt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_size, 0);
+  EXPECT_EQ(st.st_mode & 07777, 0644u);
+  // Under another umask the mode follows it.
+  run({program, "other.txt", "p", "1"}, Options{dir, "", 077});
+  ASSERT_EQ(stat((dir + "/other.txt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  // A second run counts the file it created.
+  EXPECT_EQ(run({program, "new.txt", "p", "1"}, here()).out, report("new.txt", "p", "1", "1"));
+}
+
+TEST_F(Varnholt, AMalformedNumberStopsBeforeTheGenotypeFileIsTouched) {
+  Outcome r = run({program, "never.txt", "p", "x"}, here());
+  EXPECT_EQ(r.status, 2);
+  EXPECT_FALSE(exists(dir + "/never.txt"));
+}
+
+TEST_F(Varnholt, WarnsAboutGenotypeFilesThatCannotBeOpened) {
+  mkdir((dir + "/sub").c_str(), 0755);
+  struct Unopenable {
+    std::string path, reason;
+  };
+  const Unopenable cases[] = {
+      {"sub", "Is a directory"},
+      {"sub/", "Is a directory"},
+      {"missing/g.txt", "No such file or directory"},
+      {"three.txt/x", "Not a directory"},
+  };
+  write("three.txt", "a\n");
+  for (const Unopenable& c : cases) {
+    Outcome r = run({program, c.path, "p", "1"}, here());
+    EXPECT_EQ(r.out, report(c.path, "p", "1", "0"));
+    EXPECT_EQ(r.err, " varnholt: warning: cannot open genotype file " + c.path + ": " + c.reason + "\n");
+    EXPECT_EQ(r.status, 0);
+  }
+  EXPECT_FALSE(exists(dir + "/missing"));
+}
+
+TEST_F(Varnholt, NeverOpensAPathCutAt500Characters) {
+  // Components below the 255-byte name limit, 500 characters in all.
+  std::string folder = std::string(200, 'd') + "/" + std::string(200, 'e');
+  ASSERT_EQ(std::system(("mkdir -p " + dir + "/" + folder).c_str()), 0);
+  std::string exact = folder + "/" + std::string(500 - folder.size() - 1, 'f');
+  ASSERT_EQ(exact.size(), 500u);
+  Outcome r = run({program, exact, "p", "1"}, here());
+  EXPECT_EQ(r.out, report(exact, "p", "1", "1"));
+  EXPECT_EQ(r.err, "");
+  EXPECT_TRUE(exists(dir + "/" + exact));
+
+  std::string longer = folder + "/" + std::string(98, 'g') + "hij";  // 501 and up
+  for (const std::string& path : {longer, longer + "k", longer + std::string(100, 'z')}) {
+    r = run({program, path, "p", "1"}, here());
+    EXPECT_EQ(r.out, report(path.substr(0, 500), "p", "1", "0"));
+    EXPECT_EQ(r.err, " varnholt: warning: cannot open genotype file: path longer than 500 characters\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_FALSE(exists(dir + "/" + path.substr(0, 500)));
+  }
+}
+
+TEST_F(Varnholt, CountsStreamsAndFilesOfNoStatedSize) {
+  write("fifo-feed.txt", "1\n2\n3\n4");
+  mkfifo((dir + "/fifo").c_str(), 0644);
+  struct Stream {
+    std::string script, expected;
+  };
+  const Stream cases[] = {
+      {"printf 'a\\nb\\n' | \"$V\" /dev/stdin p 1", report("/dev/stdin", "p", "1", "3")},
+      {"printf 'a\\nb' | \"$V\" /dev/stdin p 1", report("/dev/stdin", "p", "1", "3")},
+      {"(printf 'a\\nb'; sleep 0.2; printf 'c\\nd\\n') | \"$V\" /dev/stdin p 1",
+       report("/dev/stdin", "p", "1", "4")},
+      {"cat fifo-feed.txt > fifo & \"$V\" fifo p 1; wait", report("fifo", "p", "1", "5")},
+      {"\"$V\" /proc/version p 1", report("/proc/version", "p", "1", "2")},
+  };
+  for (const Stream& c : cases) {
+    Outcome r = shell(c.script, here());
+    EXPECT_EQ(r.out, c.expected) << c.script;
+    EXPECT_EQ(r.err, "") << c.script;
+    EXPECT_EQ(r.status, 0) << c.script;
+  }
+}
+
+TEST_F(Varnholt, NeverOpensThePatternFile) {
+  // Opening a FIFO that has no writer would block for ever.
+  mkfifo((dir + "/pattern").c_str(), 0644);
+  write("g.txt", "x\n");
+  Outcome r = run({program, "g.txt", "pattern", "3"}, here());
+  EXPECT_FALSE(r.timedout);
+  EXPECT_EQ(r.out, report("g.txt", "pattern", "3", "2"));
+}
+
+TEST_F(Varnholt, WarnsAndKeepsTheCountWhenAReadFails) {
+  Outcome r = run({program, "/proc/self/mem", "p", "1"});
+  EXPECT_EQ(r.out, report("/proc/self/mem", "p", "1", "1"));
+  EXPECT_EQ(r.err, " varnholt: warning: cannot read genotype file to its end /proc/self/mem: Input/output error\n");
+  EXPECT_EQ(r.status, 0);
+}
+
+TEST_F(Varnholt, FailsWhenStandardOutputCannotBeWritten) {
+  Outcome r = run({program, dir + "/g.txt", "p", "1"}, Options{"", "/dev/full", 022});
+  EXPECT_EQ(r.err, " varnholt: error: cannot write standard output: No space left on device\n");
+  EXPECT_EQ(r.status, 1);
+}
+
+TEST_F(Varnholt, LinesOfBothStreamsKeepProgramOrder) {
+  Outcome r = shell("\"$V\" g.txt p 2>&1", here());
+  EXPECT_EQ(r.out, usage + report("g.txt", "p", "0", "1"));
+}
+
+TEST_F(Varnholt, MemoryStaysFlatForAOneGibibyteLine) {
+  write("small.txt", "a\n");
+  std::string huge = dir + "/huge.txt";
+  ASSERT_EQ(truncate(write("huge.txt", "").c_str(), 1L << 30), 0);  // sparse: no line feed at all
+  Outcome small = run({program, "small.txt", "p", "1"}, here());
+  Outcome big = run({program, huge, "p", "1"}, here());
+  EXPECT_EQ(big.out, report(huge, "p", "1", "2"));
+  // A program that held the line would need a gibibyte more.
+  EXPECT_LE(big.maxrsskb, small.maxrsskb + 1024) << small.maxrsskb;
+}
+
+// Permission cases need a user who may not read everything: as root they
+// run the program through setpriv as nobody.
+class Unprivileged : public Varnholt {
+ protected:
+  void SetUp() override {
+    Varnholt::SetUp();
+    if (geteuid() != 0) return;  // already unprivileged
+    if (access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "running as root and setpriv is missing";
+    // A copy of the program that nobody may surely run.
+    std::string copy = dir + "/varnholt";
+    ASSERT_EQ(std::system(("cp '" + program + "' " + copy + " && chmod 0755 " + copy).c_str()), 0);
+    prefix = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", copy};
+  }
+  Outcome as(const std::vector<std::string>& args) {
+    std::vector<std::string> argv = prefix.empty() ? std::vector<std::string>{program} : prefix;
+    argv.insert(argv.end(), args.begin(), args.end());
+    return run(argv, here());
+  }
+  std::vector<std::string> prefix;
+};
+
+TEST_F(Unprivileged, CountsReadOnlyFilesAndLeavesThemUnchanged) {
+  std::string path = write("ro.txt", "a\nb\n");
+  chmod(path.c_str(), 0444);
+  struct stat before, after;
+  stat(path.c_str(), &before);
+  Outcome r = as({"ro.txt", "p", "1"});
+  EXPECT_EQ(r.out, report("ro.txt", "p", "1", "3"));
+  EXPECT_EQ(r.err, "");
+  stat(path.c_str(), &after);
+  EXPECT_EQ(slurp(path), "a\nb\n");
+  EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+  EXPECT_EQ(after.st_mode, before.st_mode);
+}
+
+TEST_F(Unprivileged, WarnsWhereThePermissionsForbid) {
+  chmod(write("secret.txt", "a\n").c_str(), 0200);
+  mkdir((dir + "/locked").c_str(), 0555);
+  for (const std::string path : {"secret.txt", "locked/new.txt"}) {
+    Outcome r = as({path, "p", "1"});
+    EXPECT_EQ(r.out, report(path, "p", "1", "0"));
+    EXPECT_EQ(r.err, " varnholt: warning: cannot open genotype file " + path + ": Permission denied\n");
+    EXPECT_EQ(r.status, 0);
+  }
+  EXPECT_FALSE(exists(dir + "/locked/new.txt"));
+}
+
+}  // namespace

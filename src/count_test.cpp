@@ -49,7 +49,7 @@ TEST_F(Count, CountsLinesAndAnUnterminatedLastLine) {
   };
   int i = 0;
   for (const Case& c : cases) {
-    std::string path = file("g" + std::to_string(i++), c.content);
+    std::string path = file(std::to_string(i++) + ".geno", c.content);
     std::int64_t records = -1;
     int error = 0;
     EXPECT_EQ(countrecords(path.c_str(), &records, &error), countdone) << path;

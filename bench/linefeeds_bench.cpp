@@ -1,0 +1,39 @@
+// Throughput of the line-feed counting kernels on a block the size the
+// record count reads, with lines of about 10 and about 4000 bytes.
+#include <benchmark/benchmark.h>
+
+#include <random>
+#include <vector>
+
+#include "linefeeds.h"
+
+namespace {
+
+std::vector<char> lines(std::size_t averagelength) {
+  std::vector<char> block(256 * 1024);
+  std::mt19937 random(1);
+  std::uniform_int_distribution<std::size_t> length(averagelength / 2, averagelength * 3 / 2);
+  std::size_t next = length(random);
+  for (std::size_t i = 0; i < block.size(); ++i) {
+    block[i] = i == next ? '\n' : static_cast<char>('0' + i % 3);
+    if (i == next) next += length(random);
+  }
+  return block;
+}
+
+template <std::uint64_t (*kernel)(const char*, std::size_t)>
+void count(benchmark::State& state) {
+  if (kernel == countlinefeedsavx2 && !hasavx2()) {
+    state.SkipWithError("no AVX2 on this processor");
+    return;
+  }
+  std::vector<char> block = lines(static_cast<std::size_t>(state.range(0)));
+  for (auto _ : state) benchmark::DoNotOptimize(kernel(block.data(), block.size()));
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(block.size()));
+}
+
+BENCHMARK(count<countlinefeeds>)->Arg(10)->Arg(4000);
+BENCHMARK(count<countlinefeedsavx2>)->Arg(10)->Arg(4000);
+BENCHMARK(count<countlinefeedssse2>)->Arg(10)->Arg(4000);
+
+}  // namespace

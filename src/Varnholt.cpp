@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
                genotypelength, std::strerror(error));
     } else {
       if (status == countreadfailed) {
-        diagnose("warning: cannot read genotype file to its end ", genotypepath,
+        diagnose("warning: read error in genotype file ", genotypepath,
                  genotypelength, std::strerror(error));
       }
       if (allocationsize(records, &na) != 0) {

@@ -298,7 +298,7 @@ TEST_F(Varnholt, NeverOpensThePatternFile) {
 TEST_F(Varnholt, WarnsAndKeepsTheCountWhenAReadFails) {
   Outcome r = run({program, "/proc/self/mem", "p", "1"});
   EXPECT_EQ(r.out, report("/proc/self/mem", "p", "1", "1"));
-  EXPECT_EQ(r.err, " varnholt: warning: cannot read genotype file to its end /proc/self/mem: Input/output error\n");
+  EXPECT_EQ(r.err, " varnholt: warning: read error in genotype file /proc/self/mem: Input/output error\n");
   EXPECT_EQ(r.status, 0);
 }
 

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Checks the program as it is installed and packaged.
+#   package_test.sh install|manual|deb SOURCE_DIR BUILD_DIR
+# Exits 77 (skipped) where a tool it needs is missing.
+set -euo pipefail
+what=$1 source=$2 build=$3
+work=$(mktemp -d "${TMPDIR:-/tmp}/varnholt-package-XXXXXX")
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+need() { command -v "$1" >/dev/null || { echo "skipped: $1 is not installed"; exit 77; }; }
+
+expected_run=" genotype file=$source/examples/genotypes.txt
+ pattern file=patterns.mat
+ Number of pos=         250
+ allocation size=         121"
+
+# The files below a folder, one a line, sorted.
+files() { (cd "$1" && find . -type f -o -type l | sed 's|^\./||' | sort); }
+
+case $what in
+install)
+  cmake --install "$build" --prefix "$work/prefix" >/dev/null
+  [ "$(files "$work/prefix")" = "bin/varnholt
+share/man/man1/varnholt.1" ] || fail "installed files: $(files "$work/prefix")"
+  out=$("$work/prefix/bin/varnholt" "$source/examples/genotypes.txt" patterns.mat 250)
+  [ "$out" = "$expected_run" ] || fail "installed program printed: $out"
+  DESTDIR="$work/stage" cmake --install "$build" --prefix /opt/varnholt >/dev/null
+  [ "$(files "$work/stage")" = "opt/varnholt/bin/varnholt
+opt/varnholt/share/man/man1/varnholt.1" ] || fail "DESTDIR files: $(files "$work/stage")"
+  ;;
+manual)
+  need groff
+  need man
+  warnings=$(groff -man -ww -z "$source/man/varnholt.1" 2>&1)
+  [ -z "$warnings" ] || fail "groff warnings: $warnings"
+  page=$(MANWIDTH=80 man -l "$source/man/varnholt.1" 2>&1)
+  for section in NAME SYNOPSIS DESCRIPTION "EXIT STATUS" FILES DIAGNOSTICS LIMITS; do
+    grep -q "^$section" <<<"$page" || fail "rendered page lacks $section"
+  done
+  ;;
+deb)
+  need dpkg-deb
+  need dpkg-shlibdeps
+  cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/out" >/dev/null
+  deb=$(ls "$work"/out/varnholt_*.deb)
+  listed=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort)
+  [ "$listed" = "./usr/bin/varnholt
+./usr/share/man/man1/varnholt.1" ] || fail "package contents: $listed"
+  [ "$(dpkg-deb -f "$deb" Package)" = varnholt ] || fail "package name"
+  dpkg-deb -f "$deb" Depends | grep -q 'libc6' || fail "no dependency on the C library"
+  dpkg-deb -f "$deb" Maintainer | grep -q 'varnholt' || fail "maintainer field"
+  ;;
+*)
+  fail "unknown check $what"
+  ;;
+esac
+echo "ok: $what"

@@ -32,6 +32,7 @@ struct Options {
   std::string cwd;
   std::string stdoutpath;  // send standard output to this file instead
   mode_t umask = 022;
+  std::vector<std::string> env;  // NAME=VALUE settings added for this run
 };
 
 // Starts argv[0] with argv, collects both streams, waits at most 60 s.
@@ -42,6 +43,7 @@ Outcome run(const std::vector<std::string>& argv, const Options& options = {}) {
   if (pid == 0) {
     if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) _exit(126);
     umask(options.umask);
+    for (const std::string& setting : options.env) putenv(const_cast<char*>(setting.c_str()));
     int devnull = open("/dev/null", O_RDONLY);
     dup2(devnull, 0);
     if (!options.stdoutpath.empty()) {
@@ -140,7 +142,7 @@ class Varnholt : public testing::Test {
     std::ofstream(path, std::ios::binary) << content;
     return path;
   }
-  Options here() const { return Options{dir, "", 022}; }
+  Options here() const { return Options{dir, "", 022, {}}; }
   std::string dir;
 };
 
@@ -209,7 +211,7 @@ TEST_F(Varnholt, CreatesAMissingGenotypeFileEmptyWithMode0644) {
   EXPECT_EQ(st.st_size, 0);
   EXPECT_EQ(st.st_mode & 07777, 0644u);
   // Under another umask the mode follows it.
-  run({program, "other.txt", "p", "1"}, Options{dir, "", 077});
+  run({program, "other.txt", "p", "1"}, Options{dir, "", 077, {}});
   ASSERT_EQ(stat((dir + "/other.txt").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0600u);
   // A second run counts the file it created.
@@ -303,7 +305,7 @@ TEST_F(Varnholt, WarnsAndKeepsTheCountWhenAReadFails) {
 }
 
 TEST_F(Varnholt, FailsWhenStandardOutputCannotBeWritten) {
-  Outcome r = run({program, dir + "/g.txt", "p", "1"}, Options{"", "/dev/full", 022});
+  Outcome r = run({program, dir + "/g.txt", "p", "1"}, Options{"", "/dev/full", 022, {}});
   EXPECT_EQ(r.err, " varnholt: error: cannot write standard output: No space left on device\n");
   EXPECT_EQ(r.status, 1);
 }
@@ -322,6 +324,66 @@ TEST_F(Varnholt, MemoryStaysFlatForAOneGibibyteLine) {
   EXPECT_EQ(big.out, report(huge, "p", "1", "2"));
   // A program that held the line would need a gibibyte more.
   EXPECT_LE(big.maxrsskb, small.maxrsskb + 1024) << small.maxrsskb;
+}
+
+TEST_F(Varnholt, CountsExactlyUnderShortAndFailingReads) {
+  write("g.txt", "a\nb\nc\npartial");
+  struct Fault {
+    std::string limit, failafter, na, err;
+  };
+  const std::string warning = " varnholt: warning: read error in genotype file g.txt: Input/output error\n";
+  const Fault cases[] = {
+      {"4", "-1", "5", ""},        // a regular file handed out four bytes at a time
+      {"1", "-1", "5", ""},
+      {"4", "3", "4", warning},    // fails inside "partial": three records completed
+      {"4", "1", "3", warning},
+      {"-1", "0", "1", warning},   // fails at once
+      {"-1", "1", "4", warning},   // fails where the end would show: "partial" never ended
+  };
+  for (const Fault& c : cases) {
+    Options options = here();
+    // The sanitizer runtime must otherwise come first among preloaded libraries.
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    options.env = {std::string("LD_PRELOAD=") + VARNHOLT_FAILREAD, "VARNHOLT_READ_LIMIT=" + c.limit,
+                   "VARNHOLT_READ_FAILAFTER=" + c.failafter,
+                   std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":verify_asan_link_order=0"};
+    Outcome r = run({program, "g.txt", "p", "1"}, options);
+    std::string name = c.limit + "/" + c.failafter;
+    EXPECT_EQ(r.out, report("g.txt", "p", "1", c.na)) << name;
+    EXPECT_EQ(r.err, c.err) << name;
+    EXPECT_EQ(r.status, 0) << name;
+  }
+}
+
+TEST_F(Varnholt, LosesNoRecordFromAPipeFedInPiecesOrAStoppedRun) {
+  Outcome r = shell("i=0; while [ $i -lt 30 ]; do printf 'ab'; sleep 0.01; printf 'c\\n'; i=$((i+1)); done | \"$V\" /dev/stdin p 1",
+                    here());
+  EXPECT_EQ(r.out, report("/dev/stdin", "p", "1", "31"));
+  // Stopped and continued while it waits on a slow FIFO.
+  r = shell(
+      "mkfifo slow; \"$V\" slow p 1 > out.txt & pid=$!; exec 3>slow\n"
+      "printf 'a\\nb\\n' >&3; sleep 0.2; kill -STOP $pid; sleep 0.2; printf 'c\\n' >&3\n"
+      "sleep 0.2; kill -CONT $pid; sleep 0.2; printf 'd' >&3; exec 3>&-\n"
+      "wait $pid; echo status=$?; cat out.txt",
+      here());
+  EXPECT_EQ(r.out, "status=0\n" + report("slow", "p", "1", "5"));
+}
+
+TEST_F(Varnholt, CreatesTheFileADanglingLinkPointsTo) {
+  ASSERT_EQ(symlink("target.txt", (dir + "/link.txt").c_str()), 0);
+  ASSERT_EQ(symlink("nowhere/target.txt", (dir + "/broken.txt").c_str()), 0);
+  Outcome r = run({program, "link.txt", "p", "1"}, here());
+  EXPECT_EQ(r.out, report("link.txt", "p", "1", "1"));
+  EXPECT_EQ(r.err, "");
+  struct stat st;
+  ASSERT_EQ(lstat((dir + "/target.txt").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_EQ(st.st_size, 0);
+  ASSERT_EQ(lstat((dir + "/link.txt").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  r = run({program, "broken.txt", "p", "1"}, here());
+  EXPECT_EQ(r.out, report("broken.txt", "p", "1", "0"));
+  EXPECT_EQ(r.err, " varnholt: warning: cannot open genotype file broken.txt: No such file or directory\n");
 }
 
 // Permission cases need a user who may not read everything: as root they

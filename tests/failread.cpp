@@ -1,0 +1,36 @@
+// Preloaded into the program by the fault tests. read() hands out at most
+// VARNHOLT_READ_LIMIT bytes a call, and after VARNHOLT_READ_FAILAFTER calls
+// it fails with EIO, as a failing disk would in the middle of a file.
+#include <cerrno>
+#include <cstdlib>
+#include <dlfcn.h>
+#include <unistd.h>
+
+namespace {
+
+using readfunction = ssize_t (*)(int, void*, size_t);
+readfunction realread = nullptr;
+long limit = -1;
+long failafter = -1;
+long calls = 0;
+
+long setting(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? std::atol(value) : -1;
+}
+
+}  // namespace
+
+extern "C" ssize_t read(int fd, void* buffer, size_t count) {
+  if (realread == nullptr) {
+    realread = reinterpret_cast<readfunction>(dlsym(RTLD_NEXT, "read"));
+    limit = setting("VARNHOLT_READ_LIMIT");
+    failafter = setting("VARNHOLT_READ_FAILAFTER");
+  }
+  if (failafter >= 0 && calls++ >= failafter) {
+    errno = EIO;
+    return -1;
+  }
+  if (limit > 0 && count > static_cast<size_t>(limit)) count = static_cast<size_t>(limit);
+  return realread(fd, buffer, count);
+}

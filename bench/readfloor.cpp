@@ -1,10 +1,10 @@
 // readfloor FILE: reads FILE to its end into one 256 KiB block, as the
 // record count does, and counts nothing. Its time is the floor for any
 // line counter that reads through the page cache.
-#include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdio>
 
 alignas(64) static char block[256 * 1024];
 

@@ -1,14 +1,14 @@
 // Any label, text and integer: each line is exactly one blank, the label,
 // then the text, or one blank and the integer right-aligned in eleven
 // characters, then one line feed.
+#include <sys/mman.h>
+#include <unistd.h>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include "report.h"
 
@@ -45,9 +45,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (reportinteger(fd, label.c_str(), value) != 0) std::abort();
 
   char number[32];
-  std::snprintf(number, sizeof number, "%11d", static_cast<int>(value));
-  std::string expected = " " + label + "\n" + " " + label + text + "\n" + " " + label + " " + number + "\n";
-  if (std::strlen(number) != 11) std::abort();
+  // Eleven characters hold every 32-bit value: the field never grows.
+  if (std::snprintf(number, sizeof number, "%11d", static_cast<int>(value)) != 11) std::abort();
+  std::string expected =
+      " " + label + "\n" + " " + label + text + "\n" + " " + label + " " + number + "\n";
   if (lineswritten(fd) != expected) std::abort();
   return 0;
 }

@@ -22,15 +22,14 @@ std::int32_t npos = 0;
 std::int32_t na = 0;
 int genotypetoolong = 0;
 char genotypepath[fieldsize + 1];
+// Room for the longest diagnostic: a 500-character path and a system reason.
 char message[2 * fieldsize];
 
 // Diagnostics go to standard error; if that fails there is nowhere better
 // to say so, and the run goes on as it would have.
-void diagnose(const char* what, const char* path, std::size_t pathlength,
-              const char* reason) {
-  std::snprintf(message, sizeof message, "varnholt: %s%.*s%s%s", what,
-                static_cast<int>(pathlength), path, reason[0] ? ": " : "",
-                reason);
+void diagnose(const char* what, const char* path, std::size_t pathlength, const char* reason) {
+  (void)std::snprintf(message, sizeof message, "varnholt: %s%.*s%s%s", what,
+                      static_cast<int>(pathlength), path, reason[0] ? ": " : "", reason);
   reportlabel(tostderr, message);
 }
 
@@ -67,10 +66,10 @@ int main(int argc, char** argv) {
   setfield(bufstring, arguments[2]);
   if (readi5(bufstring, &npos) != 0) {
     // Quoted, so that blanks at the ends of the five characters show.
-    std::snprintf(message, sizeof message,
-                  "varnholt: error: bad value while reading an integer for the "
-                  "number of positions (argument 3): \"%.5s\"",
-                  bufstring);
+    (void)std::snprintf(message, sizeof message,
+                        "varnholt: error: bad value while reading an integer for the "
+                        "number of positions (argument 3): \"%.5s\"",
+                        bufstring);
     reportlabel(tostderr, message);
     return 2;
   }
@@ -83,21 +82,20 @@ int main(int argc, char** argv) {
   if (genotypetoolong != 0) {
     // Opening the first 500 characters would count, or create, a file the
     // user never named.
-    diagnose("warning: cannot open genotype file: path longer than 500 characters",
-             "", 0, "");
+    diagnose("warning: cannot open genotype file: path longer than 500 characters", "", 0, "");
   } else if (genotypelength > 0) {
     int status = countrecords(genotypepath, &records, &error);
     if (status == countnotopened) {
-      diagnose("warning: cannot open genotype file ", genotypepath,
-               genotypelength, std::strerror(error));
+      diagnose("warning: cannot open genotype file ", genotypepath, genotypelength,
+               std::strerror(error));
     } else {
       if (status == countreadfailed) {
-        diagnose("warning: read error in genotype file ", genotypepath,
-                 genotypelength, std::strerror(error));
+        diagnose("warning: read error in genotype file ", genotypepath, genotypelength,
+                 std::strerror(error));
       }
       if (allocationsize(records, &na) != 0) {
-        diagnose("error: too many records for a 32-bit allocation size in ",
-                 genotypepath, genotypelength, "");
+        diagnose("error: too many records for a 32-bit allocation size in ", genotypepath,
+                 genotypelength, "");
         return 1;
       }
     }

@@ -1,9 +1,9 @@
 #include "count.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
 
 #include "linefeeds.h"
 
@@ -42,8 +42,7 @@ int openorcreate(const char* path, int* error) {
 
 }  // namespace
 
-void countblock(const char* data, std::size_t length, std::int64_t* linefeeds,
-                char* lastbyte) {
+void countblock(const char* data, std::size_t length, std::int64_t* linefeeds, char* lastbyte) {
   if (length == 0) return;
   *linefeeds += static_cast<std::int64_t>(countlinefeeds(data, length));
   *lastbyte = data[length - 1];

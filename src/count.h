@@ -19,8 +19,7 @@ int countrecords(const char* path, std::int64_t* records, int* error);
 
 // Feeds one block of a file to a running count: the line feeds seen so far
 // and the last byte seen ('\n' before the first block).
-void countblock(const char* data, std::size_t length, std::int64_t* linefeeds,
-                char* lastbyte);
+void countblock(const char* data, std::size_t length, std::int64_t* linefeeds, char* lastbyte);
 
 // The records of a file fed whole through countblock().
 std::int64_t recordsof(std::int64_t linefeeds, char lastbyte);

@@ -2,13 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -19,7 +20,7 @@ class Count : public testing::Test {
     ASSERT_NE(mkdtemp(pattern), nullptr);
     dir = pattern;
   }
-  void TearDown() override { std::system(("rm -rf " + dir).c_str()); }
+  void TearDown() override { std::filesystem::remove_all(dir); }
   std::string file(const std::string& name, const std::string& content) {
     std::string path = dir + "/" + name;
     std::ofstream(path, std::ios::binary) << content;
@@ -41,11 +42,11 @@ TEST_F(Count, CountsLinesAndAnUnterminatedLastLine) {
       {"a", 1},
       {"\n\n\n", 3},
       {"\r\n\r\n", 2},
-      {std::string(1 << 20, 'x'), 1},                        // one long line, several blocks
+      {std::string(1 << 20, 'x'), 1},                              // one long line, several blocks
       {std::string(300000, 'x') + "\n" + std::string(5, 'y'), 2},  // a line across blocks
-      {std::string(262144, '\n'), 262144},                   // ends exactly at a block edge
+      {std::string(262144, '\n'), 262144},                         // ends exactly at a block edge
       {std::string(262144 + 1, '\n'), 262145},
-      {std::string("\x0b\x8a\xff\x00", 4), 1},               // none of these end a line
+      {std::string("\x0b\x8a\xff\x00", 4), 1},  // none of these end a line
   };
   int i = 0;
   for (const Case& c : cases) {

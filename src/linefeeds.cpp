@@ -52,7 +52,7 @@ __attribute__((target("avx2"))) std::uint64_t countlinefeedsavx2(const char* dat
     if (steps > lanelimit) steps = lanelimit;
     __m256i lanes[4] = {zero, zero, zero, zero};
     for (std::size_t s = 0; s < steps; ++s, i += 128) {
-      for (int k = 0; k < 4; ++k) {
+      for (std::size_t k = 0; k < 4; ++k) {
         __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i + 32 * k));
         lanes[k] = _mm256_sub_epi8(lanes[k], _mm256_cmpeq_epi8(bytes, linefeed));
       }

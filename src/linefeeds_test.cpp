@@ -24,14 +24,15 @@ std::vector<std::pair<const char*, Kernel>> kernels() {
 }
 
 TEST(CountLinefeeds, AgreesWithAPlainLoopAtEveryAlignmentAndLength) {
-  std::mt19937 random(20261208);
+  std::mt19937 random(20261208);  // NOLINT(cert-msc32-c,cert-msc51-cpp): repeatable cases
   std::vector<char> buffer(4096 + 64);
   // Line feeds among their near misses: none of the others may count.
   const char choices[] = {'\n', 'A', '\x0b', '\x8a', '\xff', '\x00', '\x09', '\x0d'};
   for (char& c : buffer) c = choices[random() % sizeof choices];
   for (auto [name, kernel] : kernels()) {
     for (std::size_t offset = 0; offset < 64; ++offset) {
-      for (std::size_t length = 0; offset + length <= buffer.size(); length += length < 200 ? 1 : 97) {
+      for (std::size_t length = 0; offset + length <= buffer.size();
+           length += length < 200 ? 1 : 97) {
         ASSERT_EQ(kernel(buffer.data() + offset, length), reference(buffer.data() + offset, length))
             << name << " offset " << offset << " length " << length;
       }
@@ -63,11 +64,12 @@ TEST(CountLinefeeds, SurvivesLongRunsThatWouldOverflowALane) {
 }
 
 TEST(CountLinefeeds, CountsEveryLinefeedInALargeRandomBuffer) {
-  std::mt19937 random(7);
+  std::mt19937 random(7);  // NOLINT(cert-msc32-c,cert-msc51-cpp): repeatable cases
   std::vector<char> buffer(1 << 20);
   for (char& c : buffer) c = static_cast<char>(random());
   for (auto [name, kernel] : kernels())
-    EXPECT_EQ(kernel(buffer.data(), buffer.size()), reference(buffer.data(), buffer.size())) << name;
+    EXPECT_EQ(kernel(buffer.data(), buffer.size()), reference(buffer.data(), buffer.size()))
+        << name;
 }
 
 }  // namespace

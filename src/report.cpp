@@ -1,8 +1,8 @@
 #include "report.h"
 
+#include <unistd.h>
 #include <cerrno>
 #include <cstring>
-#include <unistd.h>
 
 namespace {
 

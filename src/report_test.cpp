@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <cerrno>
 #include <climits>
-#include <fcntl.h>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
@@ -20,7 +20,8 @@ std::string captured(Write write) {
   std::string out;
   char buffer[8192];
   ssize_t n;
-  while ((n = read(ends[0], buffer, sizeof buffer)) > 0) out.append(buffer, static_cast<std::size_t>(n));
+  while ((n = read(ends[0], buffer, sizeof buffer)) > 0)
+    out.append(buffer, static_cast<std::size_t>(n));
   close(ends[0]);
   return out;
 }
@@ -54,14 +55,16 @@ TEST(Report, LaysOutEveryKindOfLine) {
 
 TEST(Report, IntegerLinesAreTheLabelPlusThirteenCharacters) {
   for (std::int32_t value : {0, 7, -1, 99999, -9999, INT32_MAX, INT32_MIN}) {
-    std::string line = captured([&](int fd) { return reportinteger(fd, "allocation size=", value); });
+    std::string line =
+        captured([&](int fd) { return reportinteger(fd, "allocation size=", value); });
     EXPECT_EQ(line.size(), std::string("allocation size=").size() + 13 + 1) << value;
   }
 }
 
 TEST(Report, LinesLongerThanTheBufferArriveWhole) {
   std::string text(10000, 'g');
-  std::string line = captured([&](int fd) { return reporttext(fd, "genotype file=", text.data(), text.size()); });
+  std::string line =
+      captured([&](int fd) { return reporttext(fd, "genotype file=", text.data(), text.size()); });
   EXPECT_EQ(line, " genotype file=" + text + "\n");
 }
 

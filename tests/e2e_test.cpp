@@ -2,19 +2,20 @@
 // exit status and what it leaves in the file system.
 #include <gtest/gtest.h>
 
-#include <cerrno>
-#include <csignal>
-#include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
-#include <fstream>
 #include <poll.h>
-#include <sstream>
-#include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
 #include <vector>
 
 namespace {
@@ -54,6 +55,7 @@ Outcome run(const std::vector<std::string>& argv, const Options& options = {}) {
     }
     dup2(err[1], 2);
     std::vector<char*> args;
+    args.reserve(argv.size() + 1);
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     execv(args[0], args.data());
@@ -106,8 +108,8 @@ const std::string usage =
     " 2-pattern mat file\n"
     " 3-number of position (SNP/Haplotype)\n";
 
-std::string report(const std::string& genotype, const std::string& pattern,
-                   const std::string& npos, const std::string& na) {
+std::string report(const std::string& genotype, const std::string& pattern, const std::string& npos,
+                   const std::string& na) {
   auto pad = [](const std::string& v) { return std::string(11 - v.size(), ' ') + v; };
   return " genotype file=" + genotype + "\n pattern file=" + pattern +
          "\n Number of pos= " + pad(npos) + "\n allocation size= " + pad(na) + "\n";
@@ -134,8 +136,8 @@ class Varnholt : public testing::Test {
     chmod(dir.c_str(), 0755);  // reachable by the unprivileged runs
   }
   void TearDown() override {
-    std::string cmd = "chmod -R u+rwx " + dir + " 2>/dev/null; rm -rf " + dir;
-    (void)std::system(cmd.c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
   }
   std::string write(const std::string& name, const std::string& content) {
     std::string path = dir + "/" + name;
@@ -176,12 +178,30 @@ TEST_F(Varnholt, PrintsTheFourReportLines) {
       {{}, report("", "", "0", "0"), usage, 0},
       {{"", "", ""}, report("", "", "0", "0"), "", 0},
       {{"   ", "p", "1"}, report("", "p", "1", "0"), "", 0},
-      {{"three.txt", "p", "12.5"}, " genotype file=three.txt\n pattern file=p\n", badnumber + "\"12.5 \"\n", 2},
-      {{"three.txt", "p", "abc"}, " genotype file=three.txt\n pattern file=p\n", badnumber + "\"abc  \"\n", 2},
-      {{"three.txt", "p", "1e3"}, " genotype file=three.txt\n pattern file=p\n", badnumber + "\"1e3  \"\n", 2},
-      {{"three.txt", "p", "12abc"}, " genotype file=three.txt\n pattern file=p\n", badnumber + "\"12abc\"\n", 2},
-      {{"three.txt", "p", "-"}, " genotype file=three.txt\n pattern file=p\n", badnumber + "\"-    \"\n", 2},
-      {{"three.txt", "p", "\t5"}, " genotype file=three.txt\n pattern file=p\n", badnumber + "\"\t5   \"\n", 2},
+      {{"three.txt", "p", "12.5"},
+       " genotype file=three.txt\n pattern file=p\n",
+       badnumber + "\"12.5 \"\n",
+       2},
+      {{"three.txt", "p", "abc"},
+       " genotype file=three.txt\n pattern file=p\n",
+       badnumber + "\"abc  \"\n",
+       2},
+      {{"three.txt", "p", "1e3"},
+       " genotype file=three.txt\n pattern file=p\n",
+       badnumber + "\"1e3  \"\n",
+       2},
+      {{"three.txt", "p", "12abc"},
+       " genotype file=three.txt\n pattern file=p\n",
+       badnumber + "\"12abc\"\n",
+       2},
+      {{"three.txt", "p", "-"},
+       " genotype file=three.txt\n pattern file=p\n",
+       badnumber + "\"-    \"\n",
+       2},
+      {{"three.txt", "p", "\t5"},
+       " genotype file=three.txt\n pattern file=p\n",
+       badnumber + "\"\t5   \"\n",
+       2},
   };
   for (const Case& c : cases) {
     write("three.txt", "a\nb\nc\n");
@@ -239,7 +259,8 @@ TEST_F(Varnholt, WarnsAboutGenotypeFilesThatCannotBeOpened) {
   for (const Unopenable& c : cases) {
     Outcome r = run({program, c.path, "p", "1"}, here());
     EXPECT_EQ(r.out, report(c.path, "p", "1", "0"));
-    EXPECT_EQ(r.err, " varnholt: warning: cannot open genotype file " + c.path + ": " + c.reason + "\n");
+    EXPECT_EQ(r.err,
+              " varnholt: warning: cannot open genotype file " + c.path + ": " + c.reason + "\n");
     EXPECT_EQ(r.status, 0);
   }
   EXPECT_FALSE(exists(dir + "/missing"));
@@ -248,7 +269,7 @@ TEST_F(Varnholt, WarnsAboutGenotypeFilesThatCannotBeOpened) {
 TEST_F(Varnholt, NeverOpensAPathCutAt500Characters) {
   // Components below the 255-byte name limit, 500 characters in all.
   std::string folder = std::string(200, 'd') + "/" + std::string(200, 'e');
-  ASSERT_EQ(std::system(("mkdir -p " + dir + "/" + folder).c_str()), 0);
+  ASSERT_TRUE(std::filesystem::create_directories(dir + "/" + folder));
   std::string exact = folder + "/" + std::string(500 - folder.size() - 1, 'f');
   ASSERT_EQ(exact.size(), 500u);
   Outcome r = run({program, exact, "p", "1"}, here());
@@ -260,7 +281,8 @@ TEST_F(Varnholt, NeverOpensAPathCutAt500Characters) {
   for (const std::string& path : {longer, longer + "k", longer + std::string(100, 'z')}) {
     r = run({program, path, "p", "1"}, here());
     EXPECT_EQ(r.out, report(path.substr(0, 500), "p", "1", "0"));
-    EXPECT_EQ(r.err, " varnholt: warning: cannot open genotype file: path longer than 500 characters\n");
+    EXPECT_EQ(r.err,
+              " varnholt: warning: cannot open genotype file: path longer than 500 characters\n");
     EXPECT_EQ(r.status, 0);
     EXPECT_FALSE(exists(dir + "/" + path.substr(0, 500)));
   }
@@ -300,7 +322,8 @@ TEST_F(Varnholt, NeverOpensThePatternFile) {
 TEST_F(Varnholt, WarnsAndKeepsTheCountWhenAReadFails) {
   Outcome r = run({program, "/proc/self/mem", "p", "1"});
   EXPECT_EQ(r.out, report("/proc/self/mem", "p", "1", "1"));
-  EXPECT_EQ(r.err, " varnholt: warning: read error in genotype file /proc/self/mem: Input/output error\n");
+  EXPECT_EQ(r.err,
+            " varnholt: warning: read error in genotype file /proc/self/mem: Input/output error\n");
   EXPECT_EQ(r.status, 0);
 }
 
@@ -331,14 +354,15 @@ TEST_F(Varnholt, CountsExactlyUnderShortAndFailingReads) {
   struct Fault {
     std::string limit, failafter, na, err;
   };
-  const std::string warning = " varnholt: warning: read error in genotype file g.txt: Input/output error\n";
+  const std::string warning =
+      " varnholt: warning: read error in genotype file g.txt: Input/output error\n";
   const Fault cases[] = {
-      {"4", "-1", "5", ""},        // a regular file handed out four bytes at a time
+      {"4", "-1", "5", ""},  // a regular file handed out four bytes at a time
       {"1", "-1", "5", ""},
-      {"4", "3", "4", warning},    // fails inside "partial": three records completed
+      {"4", "3", "4", warning},  // fails inside "partial": three records completed
       {"4", "1", "3", warning},
-      {"-1", "0", "1", warning},   // fails at once
-      {"-1", "1", "4", warning},   // fails where the end would show: "partial" never ended
+      {"-1", "0", "1", warning},  // fails at once
+      {"-1", "1", "4", warning},  // fails where the end would show: "partial" never ended
   };
   for (const Fault& c : cases) {
     Options options = here();
@@ -356,8 +380,10 @@ TEST_F(Varnholt, CountsExactlyUnderShortAndFailingReads) {
 }
 
 TEST_F(Varnholt, LosesNoRecordFromAPipeFedInPiecesOrAStoppedRun) {
-  Outcome r = shell("i=0; while [ $i -lt 30 ]; do printf 'ab'; sleep 0.01; printf 'c\\n'; i=$((i+1)); done | \"$V\" /dev/stdin p 1",
-                    here());
+  Outcome r = shell(
+      "i=0; while [ $i -lt 30 ]; do printf 'ab'; sleep 0.01; printf 'c\\n'; i=$((i+1)); done | "
+      "\"$V\" /dev/stdin p 1",
+      here());
   EXPECT_EQ(r.out, report("/dev/stdin", "p", "1", "31"));
   // Stopped and continued while it waits on a slow FIFO.
   r = shell(
@@ -383,7 +409,9 @@ TEST_F(Varnholt, CreatesTheFileADanglingLinkPointsTo) {
   EXPECT_TRUE(S_ISLNK(st.st_mode));
   r = run({program, "broken.txt", "p", "1"}, here());
   EXPECT_EQ(r.out, report("broken.txt", "p", "1", "0"));
-  EXPECT_EQ(r.err, " varnholt: warning: cannot open genotype file broken.txt: No such file or directory\n");
+  EXPECT_EQ(
+      r.err,
+      " varnholt: warning: cannot open genotype file broken.txt: No such file or directory\n");
 }
 
 // Permission cases need a user who may not read everything: as root they
@@ -393,10 +421,12 @@ class Unprivileged : public Varnholt {
   void SetUp() override {
     Varnholt::SetUp();
     if (geteuid() != 0) return;  // already unprivileged
-    if (access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "running as root and setpriv is missing";
+    if (access("/usr/bin/setpriv", X_OK) != 0)
+      GTEST_SKIP() << "running as root and setpriv is missing";
     // A copy of the program that nobody may surely run.
     std::string copy = dir + "/varnholt";
-    ASSERT_EQ(std::system(("cp '" + program + "' " + copy + " && chmod 0755 " + copy).c_str()), 0);
+    ASSERT_TRUE(std::filesystem::copy_file(program, copy));
+    ASSERT_EQ(chmod(copy.c_str(), 0755), 0);
     prefix = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", copy};
   }
   Outcome as(const std::vector<std::string>& args) {
@@ -427,7 +457,8 @@ TEST_F(Unprivileged, WarnsWhereThePermissionsForbid) {
   for (const std::string path : {"secret.txt", "locked/new.txt"}) {
     Outcome r = as({path, "p", "1"});
     EXPECT_EQ(r.out, report(path, "p", "1", "0"));
-    EXPECT_EQ(r.err, " varnholt: warning: cannot open genotype file " + path + ": Permission denied\n");
+    EXPECT_EQ(r.err,
+              " varnholt: warning: cannot open genotype file " + path + ": Permission denied\n");
     EXPECT_EQ(r.status, 0);
   }
   EXPECT_FALSE(exists(dir + "/locked/new.txt"));

@@ -1,10 +1,10 @@
 // Preloaded into the program by the fault tests. read() hands out at most
 // VARNHOLT_READ_LIMIT bytes a call, and after VARNHOLT_READ_FAILAFTER calls
 // it fails with EIO, as a failing disk would in the middle of a file.
-#include <cerrno>
-#include <cstdlib>
 #include <dlfcn.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdlib>
 
 namespace {
 
@@ -16,11 +16,12 @@ long calls = 0;
 
 long setting(const char* name) {
   const char* value = std::getenv(name);
-  return value != nullptr ? std::atol(value) : -1;
+  return value != nullptr ? std::strtol(value, nullptr, 10) : -1;
 }
 
 }  // namespace
 
+// NOLINTNEXTLINE(readability-inconsistent-declaration-parameter-name)
 extern "C" ssize_t read(int fd, void* buffer, size_t count) {
   if (realread == nullptr) {
     realread = reinterpret_cast<readfunction>(dlsym(RTLD_NEXT, "read"));

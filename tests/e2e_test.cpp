@@ -327,10 +327,26 @@ TEST_F(Varnholt, WarnsAndKeepsTheCountWhenAReadFails) {
   EXPECT_EQ(r.status, 0);
 }
 
-TEST_F(Varnholt, FailsWhenStandardOutputCannotBeWritten) {
-  Outcome r = run({program, dir + "/g.txt", "p", "1"}, Options{"", "/dev/full", 022, {}});
+TEST_F(Varnholt, FailsOnlyWhenStandardOutputCannotBeWritten) {
+  Outcome r = run({program, "g.txt", "p", "1"}, Options{dir, "/dev/full", 022, {}});
   EXPECT_EQ(r.err, " varnholt: error: cannot write standard output: No space left on device\n");
   EXPECT_EQ(r.status, 1);
+  EXPECT_FALSE(exists(dir + "/g.txt"));  // nothing more is done after the failure
+
+  mkdir((dir + "/sub").c_str(), 0755);
+  struct Stream {
+    std::string script, out;
+  };
+  const Stream cases[] = {
+      {"\"$V\" g.txt p 1 2>&1 >&-; echo status=$?",
+       " varnholt: error: cannot write standard output: Bad file descriptor\nstatus=1\n"},
+      // Standard error cannot take the warning: the run goes on as before.
+      {"\"$V\" sub p 1 2>/dev/full; echo status=$?", report("sub", "p", "1", "0") + "status=0\n"},
+      {"\"$V\" 2>/dev/full; echo status=$?", report("", "", "0", "0") + "status=0\n"},
+      {"\"$V\" sub p x 2>/dev/full; echo status=$?",
+       " genotype file=sub\n pattern file=p\nstatus=2\n"},
+  };
+  for (const Stream& c : cases) EXPECT_EQ(shell(c.script, here()).out, c.out) << c.script;
 }
 
 TEST_F(Varnholt, LinesOfBothStreamsKeepProgramOrder) {

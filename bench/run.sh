@@ -45,12 +45,18 @@ median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] 
 printf '%-8s %9s %9s %9s %10s %12s %11s\n' shape varnholt 'wc -l' 'read()' 'v / wc' 'v / read()' 'peak RSS'
 for shape in long short single; do
   file=$work/$shape
-  cat "$file" >/dev/null  # into the page cache
   : >"$work/t.v"; : >"$work/t.w"; : >"$work/t.f"
-  for _ in $(seq "$runs"); do
-    seconds "$varnholt" "$file" p 1 >>"$work/t.v"
-    seconds wc -l "$file" >>"$work/t.w"
-    seconds "$floor" "$file" >>"$work/t.f"
+  for round in $(seq "$runs"); do
+    # The kernel may reclaim cached pages between rounds: read the file
+    # back in first, then run the three in an order that turns each round.
+    "$floor" "$file"
+    for k in 0 1 2; do
+      case $(((round + k) % 3)) in
+        0) seconds "$varnholt" "$file" p 1 >>"$work/t.v" ;;
+        1) seconds wc -l "$file" >>"$work/t.w" ;;
+        2) seconds "$floor" "$file" >>"$work/t.f" ;;
+      esac
+    done
   done
   v=$(median <"$work/t.v"); w=$(median <"$work/t.w"); f=$(median <"$work/t.f")
   rss=$(/usr/bin/time -f '%M' "$varnholt" "$file" p 1 2>&1 >/dev/null | tail -n 1)

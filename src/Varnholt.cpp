@@ -84,12 +84,12 @@ int main(int argc, char** argv) {
     // user never named.
     diagnose("warning: cannot open genotype file: path longer than 500 characters", "", 0, "");
   } else if (genotypelength > 0) {
-    int status = countrecords(genotypepath, &records, &error);
-    if (status == countnotopened) {
+    int ios = countrecords(genotypepath, &records, &error);
+    if (ios == countnotopened) {
       diagnose("warning: cannot open genotype file ", genotypepath, genotypelength,
                std::strerror(error));
     } else {
-      if (status == countreadfailed) {
+      if (ios == countreadfailed) {
         diagnose("warning: read error in genotype file ", genotypepath, genotypelength,
                  std::strerror(error));
       }

@@ -58,13 +58,13 @@ int countrecords(const char* path, std::int64_t* records, int* error) {
   if (fd < 0) return countnotopened;
   std::int64_t linefeeds = 0;
   char lastbyte = '\n';
-  int status = countdone;
+  int ios = countdone;
   for (;;) {
     ssize_t n = read(fd, block, sizeof block);
     if (n < 0) {
       if (errno == EINTR) continue;
       *error = errno;
-      status = countreadfailed;
+      ios = countreadfailed;
       break;
     }
     if (n == 0) break;
@@ -72,8 +72,8 @@ int countrecords(const char* path, std::int64_t* records, int* error) {
   }
   close(fd);
   // A line cut short by a failed read was never completed: it is not a record.
-  *records = status == countdone ? recordsof(linefeeds, lastbyte) : linefeeds;
-  return status;
+  *records = ios == countdone ? recordsof(linefeeds, lastbyte) : linefeeds;
+  return ios;
 }
 
 int allocationsize(std::int64_t records, std::int32_t* na) {

@@ -23,17 +23,25 @@ std::vector<char> lines(std::size_t averagelength) {
 
 template <std::uint64_t (*kernel)(const char*, std::size_t)>
 void count(benchmark::State& state) {
+#if VARNHOLT_LINEFEEDS_X86
   if (kernel == countlinefeedsavx2 && !hasavx2()) {
     state.SkipWithError("no AVX2 on this processor");
     return;
   }
+#endif
   std::vector<char> block = lines(static_cast<std::size_t>(state.range(0)));
   for (auto _ : state) benchmark::DoNotOptimize(kernel(block.data(), block.size()));
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(block.size()));
 }
 
 BENCHMARK(count<countlinefeeds>)->Arg(10)->Arg(4000);
+BENCHMARK(count<countlinefeedsportable>)->Arg(10)->Arg(4000);
+#if VARNHOLT_LINEFEEDS_X86
 BENCHMARK(count<countlinefeedsavx2>)->Arg(10)->Arg(4000);
 BENCHMARK(count<countlinefeedssse2>)->Arg(10)->Arg(4000);
+#endif
+#if VARNHOLT_LINEFEEDS_NEON
+BENCHMARK(count<countlinefeedsneon>)->Arg(10)->Arg(4000);
+#endif
 
 }  // namespace

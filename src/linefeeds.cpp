@@ -1,81 +1,12 @@
+// The one place that picks a kernel for the processor the program runs on.
 #include "linefeeds.h"
 
-#include <immintrin.h>
-
-// Both kernels compare a vector of bytes with '\n' at a time; a match is
-// 0xFF, that is -1, so subtracting the comparison adds one to that byte's
-// lane. A lane overflows after 255 vectors, so before that the lanes are
-// folded into 64-bit sums with a sum of absolute differences against zero.
-
-namespace {
-
-std::uint64_t countscalar(const char* data, std::size_t length) {
-  std::uint64_t n = 0;
-  for (std::size_t i = 0; i < length; ++i) n += data[i] == '\n' ? 1 : 0;
-  return n;
-}
-
-constexpr std::size_t lanelimit = 255;
-
-}  // namespace
-
-std::uint64_t countlinefeedssse2(const char* data, std::size_t length) {
-  const __m128i linefeed = _mm_set1_epi8('\n');
-  const __m128i zero = _mm_setzero_si128();
-  __m128i total = zero;
-  std::size_t i = 0;
-  while (length - i >= 16) {
-    std::size_t vectors = (length - i) / 16;
-    if (vectors > lanelimit) vectors = lanelimit;
-    __m128i lanes = zero;
-    for (std::size_t v = 0; v < vectors; ++v, i += 16) {
-      __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
-      lanes = _mm_sub_epi8(lanes, _mm_cmpeq_epi8(bytes, linefeed));
-    }
-    total = _mm_add_epi64(total, _mm_sad_epu8(lanes, zero));
-  }
-  auto low = static_cast<std::uint64_t>(_mm_cvtsi128_si64(total));
-  auto high = static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(total, total)));
-  return low + high + countscalar(data + i, length - i);
-}
-
-__attribute__((target("avx2"))) std::uint64_t countlinefeedsavx2(const char* data,
-                                                                 std::size_t length) {
-  const __m256i linefeed = _mm256_set1_epi8('\n');
-  const __m256i zero = _mm256_setzero_si256();
-  __m256i total = zero;
-  std::size_t i = 0;
-  // Four vectors a step, each into its own lanes, so that no add waits on
-  // the one before it.
-  while (length - i >= 128) {
-    std::size_t steps = (length - i) / 128;
-    if (steps > lanelimit) steps = lanelimit;
-    __m256i lanes[4] = {zero, zero, zero, zero};
-    for (std::size_t s = 0; s < steps; ++s, i += 128) {
-      for (std::size_t k = 0; k < 4; ++k) {
-        __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i + 32 * k));
-        lanes[k] = _mm256_sub_epi8(lanes[k], _mm256_cmpeq_epi8(bytes, linefeed));
-      }
-    }
-    for (const __m256i& l : lanes) total = _mm256_add_epi64(total, _mm256_sad_epu8(l, zero));
-  }
-  __m128i half = _mm_add_epi64(_mm256_castsi256_si128(total), _mm256_extracti128_si256(total, 1));
-  auto low = static_cast<std::uint64_t>(_mm_cvtsi128_si64(half));
-  auto high = static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(half, half)));
-  return low + high + countlinefeedssse2(data + i, length - i);
-}
-
-namespace {
-// -1 until the processor is asked; a plain variable, since the program has
-// one thread and a guarded static would pull in the C++ runtime library.
-int avx2 = -1;
-}  // namespace
-
-bool hasavx2() {
-  if (avx2 < 0) avx2 = __builtin_cpu_supports("avx2") != 0 ? 1 : 0;
-  return avx2 == 1;
-}
-
 std::uint64_t countlinefeeds(const char* data, std::size_t length) {
+#if VARNHOLT_LINEFEEDS_X86
   return hasavx2() ? countlinefeedsavx2(data, length) : countlinefeedssse2(data, length);
+#elif VARNHOLT_LINEFEEDS_NEON
+  return countlinefeedsneon(data, length);
+#else
+  return countlinefeedsportable(data, length);
+#endif
 }

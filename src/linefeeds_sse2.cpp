@@ -1,0 +1,33 @@
+// The x86-64 baseline kernel: SSE2, which every x86-64 processor has.
+#include "linefeeds.h"
+
+#if VARNHOLT_LINEFEEDS_X86
+#include <emmintrin.h>
+
+// Compares sixteen bytes with '\n' at a time; a match is 0xFF, that is -1,
+// so subtracting the comparison adds one to that byte's lane. A lane
+// overflows after 255 vectors, so before that the lanes are folded into
+// 64-bit sums with a sum of absolute differences against zero.
+
+std::uint64_t countlinefeedssse2(const char* data, std::size_t length) {
+  const std::size_t lanelimit = 255;
+  const __m128i linefeed = _mm_set1_epi8('\n');
+  const __m128i zero = _mm_setzero_si128();
+  __m128i total = zero;
+  std::size_t i = 0;
+  while (length - i >= 16) {
+    std::size_t vectors = (length - i) / 16;
+    if (vectors > lanelimit) vectors = lanelimit;
+    __m128i lanes = zero;
+    for (std::size_t v = 0; v < vectors; ++v, i += 16) {
+      __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+      lanes = _mm_sub_epi8(lanes, _mm_cmpeq_epi8(bytes, linefeed));
+    }
+    total = _mm_add_epi64(total, _mm_sad_epu8(lanes, zero));
+  }
+  auto low = static_cast<std::uint64_t>(_mm_cvtsi128_si64(total));
+  auto high = static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(total, total)));
+  return low + high + countlinefeedsportable(data + i, length - i);
+}
+
+#endif  // VARNHOLT_LINEFEEDS_X86

@@ -18,7 +18,9 @@ int main(int argc, char** argv) {
     std::perror(argv[1]);
     return 1;
   }
-  posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+#if VARNHOLT_HAVE_POSIX_FADVISE
+  posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);  // as the record count does
+#endif
   ssize_t n;
   while ((n = read(fd, block, sizeof block)) != 0) {
     if (n < 0 && errno != EINTR) {

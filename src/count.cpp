@@ -36,7 +36,10 @@ int openorcreate(const char* path, int* error) {
     close(fd);
     return -1;
   }
+#if VARNHOLT_HAVE_POSIX_FADVISE
+  // A hint only, where the system takes it: the file is read once, in order.
   if (S_ISREG(st.st_mode)) posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+#endif
   return fd;
 }
 

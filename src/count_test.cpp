@@ -95,6 +95,7 @@ TEST_F(Count, ReportsWhatCannotBeOpenedAndCreatesNothing) {
 }
 
 TEST(CountFaults, AFailedReadKeepsTheRecordsBeforeIt) {
+  if (access("/proc/self/mem", R_OK) != 0) GTEST_SKIP() << "no /proc/self/mem here";
   std::int64_t records = -1;
   int error = 0;
   EXPECT_EQ(countrecords("/proc/self/mem", &records, &error), countreadfailed);

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Checks the program as it is installed and packaged.
-#   package_test.sh install|manual|deb SOURCE_DIR BUILD_DIR
+#   package_test.sh install|manual|deb|tgz SOURCE_DIR BUILD_DIR
 # Exits 77 (skipped) where a tool it needs is missing.
 set -euo pipefail
 what=$1 source=$2 build=$3
@@ -49,6 +49,20 @@ deb)
   [ "$(dpkg-deb -f "$deb" Package)" = varnholt ] || fail "package name"
   dpkg-deb -f "$deb" Depends | grep -q 'libc6' || fail "no dependency on the C library"
   dpkg-deb -f "$deb" Maintainer | grep -q 'varnholt' || fail "maintainer field"
+  ;;
+tgz)
+  # The archive a cluster user unpacks into a prefix of their own.
+  need tar
+  cpack --config "$build/CPackConfig.cmake" -G TGZ -B "$work/out" >/dev/null
+  tgz=$(ls "$work"/out/varnholt-*.tar.gz)
+  [[ $(basename "$tgz") =~ ^varnholt-[0-9.]+-$(uname -s)-$(uname -m)\.tar\.gz$ ]] ||
+    fail "archive name: $(basename "$tgz")"
+  listed=$(tar -tzf "$tgz" | grep -v '/$' | sort)
+  [ "$listed" = "bin/varnholt
+share/man/man1/varnholt.1" ] || fail "archive contents: $listed"
+  mkdir "$work/local" && tar -xzf "$tgz" -C "$work/local"
+  out=$("$work/local/bin/varnholt" "$source/examples/genotypes.txt" patterns.mat 250)
+  [ "$out" = "$expected_run" ] || fail "unpacked program printed: $out"
   ;;
 *)
   fail "unknown check $what"

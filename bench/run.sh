@@ -1,19 +1,27 @@
 #!/usr/bin/env bash
-# Times varnholt against `wc -l` and a bare read() loop on 1 GiB files held
-# in the page cache, and measures varnholt's peak resident memory.
+# Times varnholt, dynamic and static, against `wc -l` and a bare read() loop:
+# on 1 GiB files held in the page cache, then on a 4 GiB file read from the
+# disk; and measures varnholt's peak resident memory.
 #
-#   bench/run.sh [RUNS]       RUNS per shape and program (default 11)
+#   bench/run.sh [RUNS [COLDRUNS]]   runs per shape and program (default 11),
+#                                    cold runs per program (default 5)
 #
-# Builds the "bench" preset, makes the files in a temporary folder (3 GiB),
-# removes them at the end. Needs bash 5, GNU coreutils and /usr/bin/time.
+# Builds the "bench" and "static" presets, makes the files in a temporary
+# folder (7 GiB), removes them at the end. Needs Linux, bash 5, GNU
+# coreutils and /usr/bin/time; no root.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-11}
+coldruns=${2:-5}
 
-cmake --preset bench >/dev/null
-cmake --build --preset bench >/dev/null
+for preset in bench static; do
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" >/dev/null
+done
 varnholt=$PWD/build/bench/varnholt
+static=$PWD/build/static/varnholt
 floor=$PWD/build/bench/bench/varnholt_readfloor
+evict=$PWD/build/bench/bench/varnholt_evict
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/varnholt-bench-XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -33,6 +41,7 @@ yes "$line" | gibibyte >"$work/long"
 yes '0 1 2 1 0' | gibibyte >"$work/short"
 { yes '0 1 2 ' | tr -d '\n' | head -c $((1024 * 1024 * 1024 - 1)); printf '\n'; } >"$work/single"
 set -o pipefail
+for _ in 1 2 3 4; do cat "$work/short"; done >"$work/cold"
 
 seconds() {  # seconds COMMAND...: wall time of one run, output discarded
   local start=$EPOCHREALTIME
@@ -42,25 +51,45 @@ seconds() {  # seconds COMMAND...: wall time of one run, output discarded
 }
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-printf '%-8s %9s %9s %9s %10s %12s %11s\n' shape varnholt 'wc -l' 'read()' 'v / wc' 'v / read()' 'peak RSS'
-for shape in long short single; do
-  file=$work/$shape
-  : >"$work/t.v"; : >"$work/t.w"; : >"$work/t.f"
-  for round in $(seq "$runs"); do
-    # The kernel may reclaim cached pages between rounds: read the file
-    # back in first, then run the three in an order that turns each round.
-    "$floor" "$file"
-    for k in 0 1 2; do
-      case $(((round + k) % 3)) in
+# rounds N FILE PREPARE: N rounds of the four programs on FILE, in an order
+# that turns each round, each run after PREPARE FILE; medians in $work/t.*.
+rounds() {
+  local n=$1 file=$2 prepare=$3
+  : >"$work/t.v"; : >"$work/t.s"; : >"$work/t.w"; : >"$work/t.f"
+  for round in $(seq "$n"); do
+    for k in 0 1 2 3; do
+      "$prepare" "$file"
+      case $(((round + k) % 4)) in
         0) seconds "$varnholt" "$file" p 1 >>"$work/t.v" ;;
-        1) seconds wc -l "$file" >>"$work/t.w" ;;
-        2) seconds "$floor" "$file" >>"$work/t.f" ;;
+        1) seconds "$static" "$file" p 1 >>"$work/t.s" ;;
+        2) seconds wc -l "$file" >>"$work/t.w" ;;
+        3) seconds "$floor" "$file" >>"$work/t.f" ;;
       esac
     done
   done
-  v=$(median <"$work/t.v"); w=$(median <"$work/t.w"); f=$(median <"$work/t.f")
-  rss=$(/usr/bin/time -f '%M' "$varnholt" "$file" p 1 2>&1 >/dev/null | tail -n 1)
-  awk -v s="$shape" -v v="$v" -v w="$w" -v f="$f" -v r="$rss" 'BEGIN {
-    printf "%-8s %8.3fs %8.3fs %8.3fs %10.2f %12.2f %8d KiB\n", s, v, w, f, v / w, v / f, r }'
+  v=$(median <"$work/t.v"); s=$(median <"$work/t.s"); w=$(median <"$work/t.w")
+  f=$(median <"$work/t.f")
+}
+row() {  # row SHAPE: the medians of the last rounds and varnholt's peak memory
+  local rss
+  rss=$(/usr/bin/time -f '%M' "$varnholt" "$work/$1" p 1 2>&1 >/dev/null | tail -n 1)
+  awk -v n="$1" -v v="$v" -v s="$s" -v w="$w" -v f="$f" -v r="$rss" 'BEGIN {
+    printf "%-8s %8.3fs %8.3fs %8.3fs %8.3fs %7.2f %8.2f %8.2f %8d KiB\n",
+      n, v, s, w, f, v / w, v / f, s / f, r }'
+}
+
+# The kernel may reclaim cached pages between runs: read the file back in
+# before each. For the cold round, drop it from the cache instead.
+cached() { "$floor" "$1"; }
+cold() { "$evict" "$1"; }
+
+printf '%-8s %9s %9s %9s %9s %7s %8s %8s %12s\n' shape varnholt static 'wc -l' 'read()' \
+  'v / wc' 'v / read' 's / read' 'peak RSS'
+for shape in long short single; do
+  rounds "$runs" "$work/$shape" cached
+  row "$shape"
 done
 echo "median of $runs runs each, alternating; files of 1 GiB from the page cache"
+rounds "$coldruns" "$work/cold" cold
+row cold
+echo "median of $coldruns runs each, alternating; a 4 GiB file of short lines, evicted before each run"

@@ -10,6 +10,7 @@
 
 #include "count.h"
 #include "field.h"
+#include "quote.h"
 #include "report.h"
 
 namespace {
@@ -22,15 +23,23 @@ std::int32_t npos = 0;
 std::int32_t na = 0;
 int genotypetoolong = 0;
 char genotypepath[fieldsize + 1];
-// Room for the longest diagnostic: a 500-character path and a system reason.
-char message[2 * fieldsize];
+// A name or field as shown: a control character in it could end, rewrite
+// or hide a line, so such a name is shown in the shell's $'...' quoting.
+char quoted[quotedsize(fieldsize)];
+// Room for the longest diagnostic: a quoted path and a system reason.
+char message[quotedsize(fieldsize) + 256];
 
 // Diagnostics go to standard error; if that fails there is nowhere better
 // to say so, and the run goes on as it would have.
 void diagnose(const char* what, const char* path, std::size_t pathlength, const char* reason) {
+  std::size_t shown = quotename(path, pathlength, quoted);
   (void)std::snprintf(message, sizeof message, "varnholt: %s%.*s%s%s", what,
-                      static_cast<int>(pathlength), path, reason[0] ? ": " : "", reason);
+                      static_cast<int>(shown), quoted, reason[0] ? ": " : "", reason);
   reportlabel(tostderr, message);
+}
+
+int echoname(const char* label, const char* name, std::size_t length) {
+  return reporttext(tostdout, label, quoted, quotename(name, length, quoted));
 }
 
 // A report the caller never sees is a failed run, not a quiet success.
@@ -55,21 +64,23 @@ int main(int argc, char** argv) {
 
   genotypetoolong = setfield(genotypefile, arguments[0]);
   std::size_t genotypelength = trimmedlength(genotypefile, fieldsize);
-  int error = reporttext(tostdout, "genotype file=", genotypefile, genotypelength);
+  int error = echoname("genotype file=", genotypefile, genotypelength);
   if (error != 0) return outputfailed(error);
 
   setfield(patternmatfile, arguments[1]);
-  error = reporttext(tostdout, "pattern file=", patternmatfile,
-                     trimmedlength(patternmatfile, fieldsize));
+  error = echoname("pattern file=", patternmatfile, trimmedlength(patternmatfile, fieldsize));
   if (error != 0) return outputfailed(error);
 
   setfield(bufstring, arguments[2]);
   if (readi5(bufstring, &npos) != 0) {
-    // Quoted, so that blanks at the ends of the five characters show.
+    // In quotes, so that blanks at the ends of the five characters show;
+    // the $'...' form of a field with a control character has its own.
+    std::size_t shown = quotename(bufstring, 5, quoted);
+    const char* mark = shown == 5 ? "\"" : "";
     (void)std::snprintf(message, sizeof message,
                         "varnholt: error: bad value while reading an integer for the "
-                        "number of positions (argument 3): \"%.5s\"",
-                        bufstring);
+                        "number of positions (argument 3): %s%.*s%s",
+                        mark, static_cast<int>(shown), quoted, mark);
     reportlabel(tostderr, message);
     return 2;
   }

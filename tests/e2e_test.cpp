@@ -225,8 +225,14 @@ TEST_F(Varnholt, PrintsTheFourReportLines) {
        2},
       {{"three.txt", "p", "\t5"},
        " genotype file=three.txt\n pattern file=p\n",
-       badnumber + "\"\t5   \"\n",
+       badnumber + "$'\\t5   '\n",
        2},
+      // A control character cannot forge, end or hide a line.
+      {{"a\nb", "\x1b[2Jp", "1"}, report("$'a\\nb'", "$'\\033[2Jp'", "1", "1"), "", 0},
+      {{"missing/\r", "p", "1"},
+       report("$'missing/\\r'", "p", "1", "0"),
+       " varnholt: warning: cannot open genotype file $'missing/\\r': No such file or directory\n",
+       0},
   };
   for (const Case& c : cases) {
     write("three.txt", "a\nb\nc\n");
@@ -239,6 +245,7 @@ TEST_F(Varnholt, PrintsTheFourReportLines) {
     EXPECT_EQ(r.err, c.err) << name;
     EXPECT_EQ(r.status, c.status) << name;
   }
+  EXPECT_TRUE(exists(dir + "/a\nb"));  // under its real name
 }
 
 TEST_F(Varnholt, RunsOnTheBundledExample) {

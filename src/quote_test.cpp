@@ -1,0 +1,62 @@
+#include "quote.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+std::string quoted(const std::string& name) {
+  std::string out(quotedsize(name.size()), '#');
+  out.resize(quotename(name.data(), name.size(), out.data()));
+  return out;
+}
+
+struct Case {
+  std::string name, shown;
+};
+
+// Names without a control byte stay as they are, whatever else they hold.
+const Case cases[] = {
+    {"", ""},
+    {"geno.txt", "geno.txt"},
+    {" lead  in", " lead  in"},
+    {"it's \"x\" \\ $HOME `a` *", "it's \"x\" \\ $HOME `a` *"},
+    {"caf\xc3\xa9 \x80\xff", "caf\xc3\xa9 \x80\xff"},
+    {"x\n allocation size=           5", "$'x\\n allocation size=           5'"},
+    {"a\tb\rc", "$'a\\tb\\rc'"},
+    {"\x1b[2Jp", "$'\\033[2Jp'"},
+    {"\x01" "7", "$'\\0017'"},  // the digit after it stays a digit
+    {"\x7f", "$'\\177'"},
+    {"\x1f ~", "$'\\037 ~'"},
+    {"it's\n", "$'it\\'s\\n'"},
+    {"back\\slash\n", "$'back\\\\slash\\n'"},
+    {"caf\xc3\xa9\n", "$'caf\xc3\xa9\\n'"},
+};
+
+TEST(QuoteName, ShowsOnlyNamesWithControlBytesInAnsiCQuoting) {
+  for (const Case& c : cases) EXPECT_EQ(quoted(c.name), c.shown) << c.shown;
+  // The longest name fits the size given for it.
+  EXPECT_EQ(quoted(std::string(500, '\x01')).size(), quotedsize(500));
+}
+
+TEST(QuoteName, BashReadsTheQuotedNameBackAsTheName) {
+  if (access("/bin/bash", X_OK) != 0) GTEST_SKIP() << "no /bin/bash";
+  for (const Case& c : cases) {
+    if (c.shown == c.name) continue;  // not shell quoting
+    // The quoted name reaches bash as its own script: printf %s NAME.
+    ASSERT_EQ(setenv("VARNHOLT_QUOTED", ("printf %s " + c.shown).c_str(), 1), 0);
+    FILE* pipe = popen("/bin/bash -c \"$VARNHOLT_QUOTED\"", "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string back;
+    char buffer[256];
+    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) back.append(buffer, n);
+    EXPECT_EQ(pclose(pipe), 0) << c.shown;
+    EXPECT_EQ(back, c.name) << c.shown;
+  }
+}
+
+}  // namespace

@@ -29,6 +29,22 @@ char quoted[quotedsize(fieldsize)];
 // Room for the longest diagnostic: a quoted path and a system reason.
 char message[quotedsize(fieldsize) + 256];
 
+const char* const help =
+    "Usage: varnholt GENOTYPEFILE PATTERNFILE NPOS\n"
+    "Size a genotype file by its records. Prints four lines: the genotype file,\n"
+    "the pattern file (echoed only, never opened), the number of positions read\n"
+    "from the first five characters of NPOS, and the allocation size: the number\n"
+    "of records (lines) of GENOTYPEFILE plus one. A missing GENOTYPEFILE is\n"
+    "created empty.\n"
+    "\n"
+    "Exit status: 0 when the run ends, also after a warning; 1 when standard\n"
+    "output cannot be written or the count does not fit 32 bits; 2 when NPOS\n"
+    "is malformed.\n"
+    "\n"
+    "--help and --version, given alone, print this text and the version; in\n"
+    "any other call they are file names like any other.\n"
+    "See varnholt(1) for the details.\n";
+
 // Diagnostics go to standard error; if that fails there is nowhere better
 // to say so, and the run goes on as it would have.
 void diagnose(const char* what, const char* path, std::size_t pathlength, const char* reason) {
@@ -48,9 +64,22 @@ int outputfailed(int error) {
   return 1;
 }
 
+// The whole run of --help and --version.
+int printonly(const char* text) {
+  int error = reportverbatim(tostdout, text);
+  return error != 0 ? outputfailed(error) : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Alone, --help and --version do what they do for other programs and
+  // touch no file; beside other arguments they are names like any other.
+  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) return printonly(help);
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    return printonly("varnholt " VARNHOLT_VERSION "\n");
+  }
+
   const char* arguments[3] = {nullptr, nullptr, nullptr};
   for (int i = 1; i < argc && i <= 3; ++i) arguments[i - 1] = argv[i];
 

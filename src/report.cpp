@@ -85,3 +85,11 @@ int reportinteger(int fd, const char* label, std::int32_t value) {
   put(fd, field, sizeof field);
   return end(fd);
 }
+
+int reportverbatim(int fd, const char* text) {
+  used = 0;
+  failure = 0;
+  put(fd, text, std::strlen(text));
+  flush(fd);
+  return failure;
+}

@@ -23,4 +23,8 @@ int reporttext(int fd, const char* label, const char* text, std::size_t length);
 // " " label " " value right-aligned in eleven characters "\n"
 int reportinteger(int fd, const char* label, std::int32_t value);
 
+// text as it is, lines and all: for --help and --version, which print
+// what other programs' do, not report lines.
+int reportverbatim(int fd, const char* text);
+
 #endif  // VARNHOLT_REPORT_H_

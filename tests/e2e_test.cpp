@@ -233,6 +233,9 @@ TEST_F(Varnholt, PrintsTheFourReportLines) {
        report("$'missing/\\r'", "p", "1", "0"),
        " varnholt: warning: cannot open genotype file $'missing/\\r': No such file or directory\n",
        0},
+      // Beside other arguments, --help and --version are names.
+      {{"--help", "p", "1"}, report("--help", "p", "1", "1"), "", 0},
+      {{"--version", "p"}, report("--version", "p", "0", "1"), usage, 0},
   };
   for (const Case& c : cases) {
     write("three.txt", "a\nb\nc\n");
@@ -246,6 +249,19 @@ TEST_F(Varnholt, PrintsTheFourReportLines) {
     EXPECT_EQ(r.status, c.status) << name;
   }
   EXPECT_TRUE(exists(dir + "/a\nb"));  // under its real name
+}
+
+TEST_F(Varnholt, HelpAndVersionAloneCreateNothing) {
+  Outcome help = run({program, "--help"}, here());
+  EXPECT_EQ(help.out.rfind("Usage: varnholt GENOTYPEFILE PATTERNFILE NPOS\n", 0), 0u);
+  EXPECT_NE(help.out.find("varnholt(1)"), std::string::npos);
+  Outcome version = run({program, "--version"}, here());
+  EXPECT_EQ(version.out, "varnholt " VARNHOLT_VERSION "\n");
+  for (const Outcome& r : {help, version}) {
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.status, 0);
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(dir));
 }
 
 TEST_F(Varnholt, RunsOnTheBundledExample) {
@@ -372,6 +388,8 @@ TEST_F(Varnholt, FailsOnlyWhenStandardOutputCannotBeWritten) {
   const Stream cases[] = {
       {"\"$V\" g.txt p 1 2>&1 >&-; echo status=$?",
        " varnholt: error: cannot write standard output: Bad file descriptor\nstatus=1\n"},
+      {"\"$V\" --help 2>&1 >/dev/full; echo status=$?",
+       " varnholt: error: cannot write standard output: No space left on device\nstatus=1\n"},
       // Standard error cannot take the warning: the run goes on as before.
       {"\"$V\" sub p 1 2>/dev/full; echo status=$?", report("sub", "p", "1", "0") + "status=0\n"},
       {"\"$V\" 2>/dev/full; echo status=$?", report("", "", "0", "0") + "status=0\n"},

@@ -31,9 +31,9 @@ opt/varnholt/share/man/man1/varnholt.1" ] || fail "DESTDIR files: $(files "$work
 manual)
   need groff
   need man
-  warnings=$(groff -man -ww -z "$source/man/varnholt.1" 2>&1)
+  warnings=$(groff -man -ww -z "$build/varnholt.1" 2>&1)
   [ -z "$warnings" ] || fail "groff warnings: $warnings"
-  page=$(MANWIDTH=80 man -l "$source/man/varnholt.1" 2>&1)
+  page=$(MANWIDTH=80 man -l "$build/varnholt.1" 2>&1)
   for section in NAME SYNOPSIS DESCRIPTION "EXIT STATUS" FILES DIAGNOSTICS LIMITS; do
     grep -q "^$section" <<<"$page" || fail "rendered page lacks $section"
   done

@@ -31,12 +31,16 @@ std::vector<Kernel> kernels() {
   return k;
 }
 
-void PrintTo(const Kernel& kernel, std::ostream* out) { *out << kernel.name; }
+void PrintTo(const Kernel& kernel, std::ostream* out) {
+  *out << kernel.name;
+}
 
 class CountLinefeeds : public testing::TestWithParam<Kernel> {};
 
 INSTANTIATE_TEST_SUITE_P(Kernel, CountLinefeeds, testing::ValuesIn(kernels()),
-                         [](const testing::TestParamInfo<Kernel>& each) { return each.param.name; });
+                         [](const testing::TestParamInfo<Kernel>& each) {
+                           return each.param.name;
+                         });
 
 TEST_P(CountLinefeeds, AgreesWithAPlainLoopAtEveryAlignmentAndLength) {
   std::mt19937 random(20261208);  // NOLINT(cert-msc32-c,cert-msc51-cpp): repeatable cases

@@ -4,13 +4,20 @@
 
 namespace {
 
-bool iscontrol(unsigned char c) { return c < 0x20 || c == 0x7F; }
+// The bytes with an escape of their own, and the letter of each.
+constexpr char specials[] = "\n\t\r\\'";
+constexpr char letters[] = "ntr\\'";
+
+bool iscontrol(unsigned char c) {
+  return c < 0x20 || c == 0x7F;
+}
 
 }  // namespace
 
 std::size_t quotename(const char* name, std::size_t length, char* out) {
   bool plain = true;
-  for (std::size_t i = 0; i < length; ++i) plain = plain && !iscontrol(static_cast<unsigned char>(name[i]));
+  for (std::size_t i = 0; i < length; ++i)
+    plain = plain && !iscontrol(static_cast<unsigned char>(name[i]));
   if (plain) {
     std::memcpy(out, name, length);
     return length;
@@ -20,18 +27,10 @@ std::size_t quotename(const char* name, std::size_t length, char* out) {
   out[n++] = '\'';
   for (std::size_t i = 0; i < length; ++i) {
     auto c = static_cast<unsigned char>(name[i]);
-    char escape = 0;
-    switch (c) {
-      case '\n': escape = 'n'; break;
-      case '\t': escape = 't'; break;
-      case '\r': escape = 'r'; break;
-      case '\\': escape = '\\'; break;
-      case '\'': escape = '\''; break;
-      default: break;
-    }
-    if (escape != 0) {
+    const char* special = c != 0 ? std::strchr(specials, c) : nullptr;
+    if (special != nullptr) {
       out[n++] = '\\';
-      out[n++] = escape;
+      out[n++] = letters[special - specials];
     } else if (iscontrol(c)) {
       // Always three digits, so that a digit after it is never read into it.
       out[n++] = '\\';

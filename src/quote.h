@@ -7,7 +7,9 @@
 
 // The most bytes quotename() writes for a name of length bytes: $' ', and
 // four for each byte.
-constexpr std::size_t quotedsize(std::size_t length) { return 4 * length + 3; }
+constexpr std::size_t quotedsize(std::size_t length) {
+  return 4 * length + 3;
+}
 
 // Writes name[0, length) to out and returns how many bytes it wrote. A name
 // without a control byte (0x00-0x1F, 0x7F) is written as it is. Any other is

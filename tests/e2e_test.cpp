@@ -40,7 +40,8 @@ bool dynamic(const std::string& path) {
   in.read(reinterpret_cast<char*>(&header), sizeof header);
   for (int i = 0; in && i < header.e_phnum; ++i) {
     Elf64_Phdr segment{};
-    in.seekg(static_cast<std::streamoff>(header.e_phoff + static_cast<std::uint64_t>(i) * header.e_phentsize));
+    in.seekg(static_cast<std::streamoff>(header.e_phoff +
+                                         static_cast<std::uint64_t>(i) * header.e_phentsize));
     in.read(reinterpret_cast<char*>(&segment), sizeof segment);
     if (in && segment.p_type == PT_INTERP) return true;
   }

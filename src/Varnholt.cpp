@@ -1,4 +1,5 @@
 // varnholt GENOTYPEFILE PATTERNFILE NPOS
+// varnholt --help | --version
 //
 // Echoes its three arguments and sizes the genotype file: one more than the
 // number of its records, reported as the allocation size. Exit status 0; 1

@@ -47,6 +47,7 @@ TEST(Report, LaysOutEveryKindOfLine) {
       {captured([](int fd) { return reportinteger(fd, "Number of pos=", -12); }),
        " Number of pos=         -12\n"},
       {captured([](int fd) { return reportinteger(fd, "n=", 0); }), " n=           0\n"},
+      {captured([](int fd) { return reportinteger(fd, "n=", -1); }), " n=          -1\n"},
       {captured([](int fd) { return reportinteger(fd, "n=", INT32_MAX); }), " n=  2147483647\n"},
       {captured([](int fd) { return reportinteger(fd, "n=", INT32_MIN); }), " n= -2147483648\n"},
   };

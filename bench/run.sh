@@ -93,3 +93,20 @@ echo "median of $runs runs each, alternating; files of 1 GiB from the page cache
 rounds "$coldruns" "$work/cold" cold
 row cold
 echo "median of $coldruns runs each, alternating; a 4 GiB file of short lines, evicted before each run"
+
+# The block the count reads: the bare read() loop over each size, on the
+# cached file of short lines, so that the choice shows on any machine.
+echo
+sizes=(64 256 1024 4096)
+for k in "${sizes[@]}"; do : >"$work/b.$k"; done
+for round in $(seq "$runs"); do
+  for i in "${!sizes[@]}"; do
+    k=${sizes[$(((round + i) % ${#sizes[@]}))]}
+    cached "$work/short"
+    seconds "$floor" "$work/short" "$k" >>"$work/b.$k"
+  done
+done
+for k in "${sizes[@]}"; do
+  printf 'read() of %4d KiB blocks %8.3fs\n' "$k" "$(median <"$work/b.$k")"
+done
+echo "median of $runs runs each, alternating; 1 GiB of short lines from the page cache"

@@ -37,6 +37,13 @@ const Case cases[] = {
     {"it's\n", "$'it\\'s\\n'"},
     {"back\\slash\n", "$'back\\\\slash\\n'"},
     {"caf\xc3\xa9\n", "$'caf\xc3\xa9\\n'"},
+    // C1 controls in UTF-8 are controls too; the rest of UTF-8 is not.
+    {"a\xc2\x85"
+     "b",
+     "$'a\\302\\205b'"},
+    {"\xc2\x9f\xc2\x80", "$'\\302\\237\\302\\200'"},
+    {"\xc2\xa0 \xc2\x7f \xc2", "$'\xc2\xa0 \xc2\\177 \xc2'"},
+    {"\xc2\xa0 \xc2", "\xc2\xa0 \xc2"},
 };
 
 TEST(QuoteName, ShowsOnlyNamesWithControlBytesInAnsiCQuoting) {

@@ -129,6 +129,9 @@ int main(int argc, char** argv) {
     if (ios == countnotopened) {
       diagnose("warning: cannot open genotype file ", genotypepath, genotypelength,
                std::strerror(error));
+    } else if (ios == countdanglinglink) {
+      diagnose("warning: cannot open genotype file ", genotypepath, genotypelength,
+               "dangling symbolic link, not followed to create a file");
     } else {
       if (ios == countreadfailed) {
         diagnose("warning: read error in genotype file ", genotypepath, genotypelength,

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
+#include <climits>
 
 #include "linefeeds.h"
 
@@ -15,13 +16,30 @@ namespace {
 // memory stays near 2 MiB (bench/run.sh sweeps the sizes).
 alignas(64) char block[1024 * 1024];
 
+// Returns an open descriptor, or -1 with *error set, or -2 where the path
+// is a symbolic link to nothing.
 int openorcreate(const char* path, int* error) {
   int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY;
   int fd = open(path, flags);
   // Create only where nothing exists: an O_CREAT open of an existing file
   // can be refused in sticky directories, and must never change it anyway.
-  // A dangling symbolic link is followed, so the file appears at its target.
-  if (fd < 0 && errno == ENOENT) fd = open(path, flags | O_CREAT, 0666);
+  // O_EXCL never follows a symbolic link, so a dangling one planted at the
+  // path cannot make the program create a file somewhere else.
+  if (fd < 0 && errno == ENOENT) {
+    fd = open(path, flags | O_CREAT | O_EXCL, 0666);
+    // Something is there after all: a file made by another process between
+    // the two opens, which is opened as it is, or a dangling link.
+    if (fd < 0 && errno == EEXIST) {
+      fd = open(path, flags);
+      if (fd < 0 && errno == ENOENT) {
+        *error = ENOENT;
+        return -2;
+      }
+    }
+    // A path that ends in a slash cannot be created as a file; nothing is
+    // there, which is what the user needs to know.
+    if (fd < 0 && errno == EISDIR) errno = ENOENT;
+  }
   if (fd < 0) {
     *error = errno;
     return -1;
@@ -60,6 +78,7 @@ std::int64_t recordsof(std::int64_t linefeeds, char lastbyte) {
 int countrecords(const char* path, std::int64_t* records, int* error) {
   *records = 0;
   int fd = openorcreate(path, error);
+  if (fd == -2) return countdanglinglink;
   if (fd < 0) return countnotopened;
   std::int64_t linefeeds = 0;
   char lastbyte = '\n';
@@ -74,6 +93,9 @@ int countrecords(const char* path, std::int64_t* records, int* error) {
     }
     if (n == 0) break;
     countblock(block, static_cast<std::size_t>(n), &linefeeds, &lastbyte);
+    // From here on the allocation size cannot fit whatever follows: the
+    // rest of a file of many gigabytes need not be read to know it.
+    if (linefeeds >= INT32_MAX) break;
   }
   close(fd);
   // A line cut short by a failed read was never completed: it is not a record.

@@ -6,15 +6,18 @@
 #include <cstdint>
 
 // Outcomes of countrecords().
-inline constexpr int countdone = 0;        // read to its end
-inline constexpr int countnotopened = 1;   // not opened or created; no records
-inline constexpr int countreadfailed = 2;  // a read failed before the end
+inline constexpr int countdone = 0;          // read to its end
+inline constexpr int countnotopened = 1;     // not opened or created; no records
+inline constexpr int countreadfailed = 2;    // a read failed before the end
+inline constexpr int countdanglinglink = 3;  // a symbolic link to nothing; no records
 
 // Opens the file at path for reading, creating it empty (mode 0666 less the
 // umask) where nothing exists there, counts its records and closes it. A
-// directory is not opened. Sets *records and, unless countdone, *error to
-// the errno of the failure. After a failed read, *records holds the records
-// completed before it. A last line without a line feed is a record.
+// directory is not opened, and a file is never created through a symbolic
+// link. Sets *records and, unless countdone, *error to the errno of the
+// failure. After a failed read, *records holds the records completed before
+// it. A last line without a line feed is a record. Counting stops once
+// *records reaches INT32_MAX, where no allocation size fits any more.
 int countrecords(const char* path, std::int64_t* records, int* error);
 
 // Feeds one block of a file to a running count: the line feeds seen so far

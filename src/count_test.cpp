@@ -16,8 +16,10 @@ namespace {
 class Count : public testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/varnholt-count-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern =
+        std::string(tmp != nullptr && tmp[0] != '\0' ? tmp : "/tmp") + "/varnholt-count-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     dir = pattern;
   }
   void TearDown() override { std::filesystem::remove_all(dir); }
@@ -44,8 +46,8 @@ TEST_F(Count, CountsLinesAndAnUnterminatedLastLine) {
       {"\r\n\r\n", 2},
       {std::string(1 << 20, 'x'), 1},                              // one long line, several blocks
       {std::string(300000, 'x') + "\n" + std::string(5, 'y'), 2},  // a line across blocks
-      {std::string(262144, '\n'), 262144},                         // ends exactly at a block edge
-      {std::string(262144 + 1, '\n'), 262145},
+      {std::string(1 << 20, '\n'), 1 << 20},                       // ends exactly at a block edge
+      {std::string((1 << 20) + 1, '\n'), (1 << 20) + 1},
       {std::string("\x0b\x8a\xff\x00", 4), 1},  // none of these end a line
   };
   int i = 0;
@@ -82,6 +84,7 @@ TEST_F(Count, ReportsWhatCannotBeOpenedAndCreatesNothing) {
       {dir, EISDIR},
       {dir + "/missing/g.txt", ENOENT},
       {dir + "/", EISDIR},
+      {dir + "/nosuchdir/", ENOENT},  // nothing there, though a folder is meant
   };
   for (const Case& c : cases) {
     std::int64_t records = -1;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // evict FILE...: drops the files' pages from the page cache, so that the
 // next read of them comes from the disk. Needs no root: it only advises the
 // kernel about files the caller may read.

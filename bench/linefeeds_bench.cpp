@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Throughput of the line-feed counting kernels on a block the size the
 // record count reads, with lines of about 10 and about 4000 bytes.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // readfloor FILE [KIB]: reads FILE to its end into one block of KIB KiB
 // (default 1024, the record count's block) and counts nothing. Its time is
 // the floor for any line counter that reads through the page cache.

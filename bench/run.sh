@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Times varnholt, dynamic and static, against `wc -l` and a bare read() loop:
 # on 1 GiB files held in the page cache, then on a 4 GiB file read from the
 # disk; and measures varnholt's peak resident memory.

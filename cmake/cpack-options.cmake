@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Read by cpack for each package it makes. A Debian package installs under
 # /usr; an archive holds bin/ and share/ at its top, for any prefix.
 if(CPACK_GENERATOR STREQUAL "DEB")

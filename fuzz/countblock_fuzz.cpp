@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Any byte string fed in chunks of any sizes: the count is the number of
 // line feeds, plus one for a last line without one.
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Any byte string as argument 3: the five-character read never crashes,
 // agrees with an independent reading, and keeps accepted values in range.
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Any label, text and integer: each line is exactly one blank, the label,
 // then the text, or one blank and the integer right-aligned in eleven
 // characters, then one line feed.

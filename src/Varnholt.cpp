@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // varnholt GENOTYPEFILE PATTERNFILE NPOS
 // varnholt --help | --version
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The genotype record count: how many records (lines) a genotype file holds.
 #ifndef VARNHOLT_COUNT_H_
 #define VARNHOLT_COUNT_H_

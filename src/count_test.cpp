@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "count.h"
 
 #include <gtest/gtest.h>

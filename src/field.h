@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fixed-width text fields and the five-character integer read.
 #ifndef VARNHOLT_FIELD_H_
 #define VARNHOLT_FIELD_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "field.h"
 
 #include <gtest/gtest.h>

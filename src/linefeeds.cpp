@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one place that picks a kernel for the processor the program runs on.
 #include "linefeeds.h"
 

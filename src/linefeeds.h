@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Counting line feeds in a block of bytes: the inner loop of the record count.
 #ifndef VARNHOLT_LINEFEEDS_H_
 #define VARNHOLT_LINEFEEDS_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The x86-64 kernel for processors with AVX2, chosen at run time, so that
 // one binary runs on every x86-64 and at full speed on the newer ones.
 #include "linefeeds.h"

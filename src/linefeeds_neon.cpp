@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The aarch64 kernel: NEON, which every aarch64 processor has, so no check
 // at run time is needed.
 #include "linefeeds.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The kernel for every processor: eight bytes at a time in a 64-bit word.
 #include <cstring>
 

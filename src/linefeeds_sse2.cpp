@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The x86-64 baseline kernel: SSE2, which every x86-64 processor has.
 #include "linefeeds.h"
 

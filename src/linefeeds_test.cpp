@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "linefeeds.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Names as the program shows them: a name that could break or disguise a
 // line is shown in the shell's ANSI-C quoting instead.
 #ifndef VARNHOLT_QUOTE_H_

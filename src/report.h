@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The report-line writer: every line the program prints, on standard output
 // or standard error, is one blank, a label, and at most one value.
 #ifndef VARNHOLT_REPORT_H_

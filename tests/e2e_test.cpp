@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs the built program as users do and checks every byte it prints, its
 // exit status and what it leaves in the file system.
 #include <gtest/gtest.h>

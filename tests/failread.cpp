@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Preloaded into the program by the fault tests. read() hands out at most
 // VARNHOLT_READ_LIMIT bytes a call, and after VARNHOLT_READ_FAILAFTER calls
 // it fails with EIO, as a failing disk would in the middle of a file.

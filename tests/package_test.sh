@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Checks the program as it is installed and packaged.
-#   package_test.sh install|manual|deb|tgz SOURCE_DIR BUILD_DIR
+#   package_test.sh install|manual|deb|debian|tgz SOURCE_DIR BUILD_DIR
 # Exits 77 (skipped) where a tool it needs is missing.
 set -euo pipefail
 what=$1 source=$2 build=$3
@@ -45,10 +46,43 @@ deb)
   deb=$(ls "$work"/out/varnholt_*.deb)
   listed=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort)
   [ "$listed" = "./usr/bin/varnholt
-./usr/share/man/man1/varnholt.1" ] || fail "package contents: $listed"
+./usr/share/doc/varnholt/changelog.gz
+./usr/share/doc/varnholt/copyright
+./usr/share/man/man1/varnholt.1.gz" ] || fail "package contents: $listed"
   [ "$(dpkg-deb -f "$deb" Package)" = varnholt ] || fail "package name"
   dpkg-deb -f "$deb" Depends | grep -q 'libc6' || fail "no dependency on the C library"
   dpkg-deb -f "$deb" Maintainer | grep -q 'varnholt' || fail "maintainer field"
+  ;;
+debian)
+  # What a distribution checks before it takes the package: lintian, the
+  # hardening of the program, the same bytes from two builds in two
+  # folders, and a packager's flags reaching the compiler.
+  need lintian
+  need hardening-check
+  need dpkg-buildflags
+  export SOURCE_DATE_EPOCH=1765195200
+  package() {  # package FOLDER: builds the release preset there, packs it
+    cmake -S "$source" --preset release -B "$1" >/dev/null &&
+      cmake --build "$1" >/dev/null &&
+      cpack --config "$1/CPackConfig.cmake" -G DEB -B "$1/out" >/dev/null || fail "building in $1"
+    ls "$1"/out/varnholt_*.deb
+  }
+  deb=$(package "$work/one")
+  cmp "$deb" "$(package "$work/other folder")" || fail "two builds gave different packages"
+  lintian --fail-on error,warning "$deb" || fail "lintian"
+  dpkg-deb -x "$deb" "$work/root"
+  # Debian's own C start files carry no control-flow marks, so the
+  # program cannot either.
+  hardening-check --nocfprotection "$work/root/usr/bin/varnholt" || fail "hardening-check"
+  (
+    eval "$(dpkg-buildflags --export=sh)"
+    deb=$(package "$work/packager")
+    grep -q -e '-Werror=format-security' "$work/packager/compile_commands.json" ||
+      fail "dpkg-buildflags' CXXFLAGS did not reach the compiler"
+    grep -q -e '-Wconversion' "$work/packager/compile_commands.json" || fail "the warnings were lost"
+    dpkg-deb -x "$deb" "$work/packaged"
+    hardening-check --nocfprotection "$work/packaged/usr/bin/varnholt" || fail "hardening-check"
+  )
   ;;
 tgz)
   # The archive a cluster user unpacks into a prefix of their own.

@@ -516,7 +516,8 @@ class Unprivileged : public Varnholt {
     ASSERT_EQ(chmod(copy.c_str(), 0755), 0);
 #if VARNHOLT_EMULATED
     // The emulator's script runs the binary beside it.
-    ASSERT_TRUE(std::filesystem::copy_file(VARNHOLT_TARGET_BINARY, dir + "/varnholt"));
+    ASSERT_TRUE(std::filesystem::copy_file(
+        std::filesystem::path(program).parent_path() / "varnholt", dir + "/varnholt"));
     ASSERT_EQ(chmod((dir + "/varnholt").c_str(), 0755), 0);
 #endif
     prefix = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", copy};

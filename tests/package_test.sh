@@ -88,14 +88,17 @@ tgz)
   # The archive a cluster user unpacks into a prefix of their own.
   need tar
   cpack --config "$build/CPackConfig.cmake" -G TGZ -B "$work/out" >/dev/null
+  # Another processor's archive names its emulator: VARNHOLT_EMULATOR=qemu-aarch64.
+  emulator=${VARNHOLT_EMULATOR:-}
+  processor=${emulator:+${emulator#qemu-}}
   tgz=$(ls "$work"/out/varnholt-*.tar.gz)
-  [[ $(basename "$tgz") =~ ^varnholt-[0-9.]+-$(uname -s)-$(uname -m)\.tar\.gz$ ]] ||
+  [[ $(basename "$tgz") =~ ^varnholt-[0-9.]+-$(uname -s)-${processor:-$(uname -m)}\.tar\.gz$ ]] ||
     fail "archive name: $(basename "$tgz")"
   listed=$(tar -tzf "$tgz" | grep -v '/$' | sort)
   [ "$listed" = "bin/varnholt
 share/man/man1/varnholt.1" ] || fail "archive contents: $listed"
   mkdir "$work/local" && tar -xzf "$tgz" -C "$work/local"
-  out=$("$work/local/bin/varnholt" "$source/examples/genotypes.txt" patterns.mat 250)
+  out=$($emulator "$work/local/bin/varnholt" "$source/examples/genotypes.txt" patterns.mat 250)
   [ "$out" = "$expected_run" ] || fail "unpacked program printed: $out"
   ;;
 *)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Checks the program as it is installed and packaged.
-#   package_test.sh install|manual|deb|debian|tgz SOURCE_DIR BUILD_DIR
+#   package_test.sh install|manual|deb|debian|image|tgz SOURCE_DIR BUILD_DIR
 # Exits 77 (skipped) where a tool it needs is missing.
 set -euo pipefail
 what=$1 source=$2 build=$3
@@ -83,6 +83,52 @@ debian)
     dpkg-deb -x "$deb" "$work/packaged"
     hardening-check --nocfprotection "$work/packaged/usr/bin/varnholt" || fail "hardening-check"
   )
+  ;;
+image)
+  # The two-processor image that packaging/image.sh wrote, checked without
+  # starting a container: its index, each image's files, and the example
+  # run with the program inside it (chroot, or qemu-aarch64 for arm64).
+  need jq
+  need chroot
+  version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+  mkdir "$work/oci" && tar -xf "$source/build/image/varnholt-$version.oci.tar" -C "$work/oci"
+  blob() { echo "$work/oci/blobs/sha256/${1#sha256:}"; }
+  list=$(blob "$(jq -r '.manifests[] | select(.annotations["org.opencontainers.image.ref.name"] ==
+    "varnholt:'"$version"'") | .digest' "$work/oci/index.json")")
+  [ "$(jq -r '[.manifests[].platform | .os + "/" + .architecture] | sort | join(" ")' "$list")" = \
+    "linux/amd64 linux/arm64" ] || fail "image index: $(jq -c . "$list")"
+  for pair in amd64:static arm64:static-aarch64; do
+    arch=${pair%:*} preset=${pair#*:}
+    manifest=$(blob "$(jq -r '.manifests[] | select(.platform.architecture == "'"$arch"'") | .digest' "$list")")
+    config=$(blob "$(jq -r .config.digest "$manifest")")
+    [ "$(jq -c '[.architecture, .config.Entrypoint, .config.WorkingDir,
+      .config.Labels["org.opencontainers.image.version"]]' "$config")" = \
+      '["'"$arch"'",["/usr/local/bin/varnholt"],"/data","'"$version"'"]' ] ||
+      fail "$arch image config: $(jq -c .config "$config")"
+    root=$work/root-$arch
+    mkdir "$root"
+    for layer in $(jq -r '.layers[].digest' "$manifest"); do tar -xzf "$(blob "$layer")" -C "$root"; done
+    [ "$(files "$root")" = "usr/local/bin/varnholt" ] || fail "$arch image files: $(files "$root")"
+    [ "$(cd "$root" && find . -type d | sort | tr '\n' ' ')" = ". ./usr ./usr/local ./usr/local/bin " ] ||
+      fail "$arch image folders"
+    # The very program of the cluster tarball.
+    cpack --config "$source/build/$preset/CPackConfig.cmake" -G TGZ -B "$work/tgz-$arch" >/dev/null
+    mkdir "$work/unpacked-$arch"
+    tar -xzf "$work/tgz-$arch"/varnholt-*.tar.gz -C "$work/unpacked-$arch"
+    cmp "$root/usr/local/bin/varnholt" "$work/unpacked-$arch/bin/varnholt" ||
+      fail "$arch image program differs from the tarball's"
+    mkdir "$root/data"
+    cp "$source/examples/genotypes.txt" "$root/data/"
+    if [ "$arch" = amd64 ]; then
+      genotypes=/data/genotypes.txt
+      out=$(chroot "$root" /usr/local/bin/varnholt "$genotypes" patterns.mat 250)
+    else
+      genotypes=$root/data/genotypes.txt
+      out=$(qemu-aarch64 "$root/usr/local/bin/varnholt" "$genotypes" patterns.mat 250)
+    fi
+    [ "$out" = "${expected_run/"$source/examples/genotypes.txt"/$genotypes}" ] ||
+      fail "$arch image program printed: $out"
+  done
   ;;
 tgz)
   # The archive a cluster user unpacks into a prefix of their own.

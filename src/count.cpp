@@ -8,6 +8,7 @@
 #include <climits>
 
 #include "linefeeds.h"
+#include "progress.h"
 
 namespace {
 
@@ -17,9 +18,10 @@ namespace {
 // memory stays near 2 MiB (bench/run.sh sweeps the sizes).
 alignas(64) char block[1024 * 1024];
 
-// Returns an open descriptor, or -1 with *error set, or -2 where the path
+// Returns an open descriptor and sets *size to the size of a regular file,
+// -1 for anything else; or returns -1 with *error set, or -2 where the path
 // is a symbolic link to nothing.
-int openorcreate(const char* path, int* error) {
+int openorcreate(const char* path, int* error, std::int64_t* size) {
   int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY;
   int fd = open(path, flags);
   // Create only where nothing exists: an O_CREAT open of an existing file
@@ -57,6 +59,7 @@ int openorcreate(const char* path, int* error) {
     close(fd);
     return -1;
   }
+  *size = S_ISREG(st.st_mode) ? static_cast<std::int64_t>(st.st_size) : -1;
 #if VARNHOLT_HAVE_POSIX_FADVISE
   // A hint only, where the system takes it: the file is read once, in order.
   if (S_ISREG(st.st_mode)) posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -78,9 +81,12 @@ std::int64_t recordsof(std::int64_t linefeeds, char lastbyte) {
 
 int countrecords(const char* path, std::int64_t* records, int* error) {
   *records = 0;
-  int fd = openorcreate(path, error);
+  std::int64_t size = -1;
+  int fd = openorcreate(path, error, &size);
   if (fd == -2) return countdanglinglink;
   if (fd < 0) return countnotopened;
+  progressstart(size);
+  std::int64_t done = 0;
   std::int64_t linefeeds = 0;
   char lastbyte = '\n';
   int ios = countdone;
@@ -94,10 +100,14 @@ int countrecords(const char* path, std::int64_t* records, int* error) {
     }
     if (n == 0) break;
     countblock(block, static_cast<std::size_t>(n), &linefeeds, &lastbyte);
+    done += n;
+    progressupdate(done);
     // From here on the allocation size cannot fit whatever follows: the
     // rest of a file of many gigabytes need not be read to know it.
     if (linefeeds >= INT32_MAX) break;
   }
+  // Gone from the terminal before the caller writes anything.
+  progressend();
   close(fd);
   // A line cut short by a failed read was never completed: it is not a record.
   *records = ios == countdone ? recordsof(linefeeds, lastbyte) : linefeeds;

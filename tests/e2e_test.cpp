@@ -6,6 +6,7 @@
 #include <elf.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -70,13 +71,18 @@ struct Options {
   std::string stdoutpath;  // send standard output to this file instead
   mode_t umask = 022;
   std::vector<std::string> env;  // NAME=VALUE settings added for this run
+  unsigned short columns = 0;    // both streams to a pseudo-terminal this wide, into out
 };
 
 // Starts argv[0] with argv, collects both streams, waits at most 60 s.
 Outcome run(const std::vector<std::string>& argv, const Options& options = {}) {
-  int out[2], err[2];
-  if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) std::abort();
-  pid_t pid = fork();
+  int out[2] = {-1, -1}, err[2] = {-1, -1};
+  winsize window{24, options.columns, 0, 0};
+  pid_t pid = options.columns > 0 ? forkpty(&out[0], nullptr, nullptr, &window) : -1;
+  if (options.columns == 0) {
+    if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) std::abort();
+    pid = fork();
+  }
   if (pid == 0) {
     if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) _exit(126);
     umask(options.umask);
@@ -86,10 +92,10 @@ Outcome run(const std::vector<std::string>& argv, const Options& options = {}) {
     if (!options.stdoutpath.empty()) {
       int fd = open(options.stdoutpath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
       dup2(fd, 1);
-    } else {
+    } else if (options.columns == 0) {
       dup2(out[1], 1);
     }
-    dup2(err[1], 2);
+    if (options.columns == 0) dup2(err[1], 2);
     std::vector<char*> args;
     args.reserve(argv.size() + 1);
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
@@ -97,12 +103,14 @@ Outcome run(const std::vector<std::string>& argv, const Options& options = {}) {
     execv(args[0], args.data());
     _exit(127);
   }
-  close(out[1]);
-  close(err[1]);
+  if (options.columns == 0) {
+    close(out[1]);
+    close(err[1]);
+  }
   Outcome result;
   pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
   std::string* sinks[2] = {&result.out, &result.err};
-  int open = 2;
+  int open = options.columns > 0 ? 1 : 2;
   int waited = 0;
   while (open > 0) {
     int ready = poll(fds, 2, 1000);
@@ -482,6 +490,62 @@ TEST_F(Varnholt, CountsExactlyUnderShortAndFailingReads) {
     EXPECT_EQ(r.out, report("g.txt", "p", "1", c.na)) << name;
     EXPECT_EQ(r.err, c.err) << name;
     EXPECT_EQ(r.status, 0) << name;
+  }
+}
+
+TEST_F(Varnholt, DrawsProgressOnlyInTheForegroundOfATerminalAndErasesIt) {
+  if (emulated) GTEST_SKIP() << "the slow read() shim cannot be preloaded into an emulated program";
+  if (!dynamic(program)) GTEST_SKIP() << "a static program has no loader to preload the shim";
+  write("g.txt", std::string(40, '\n'));  // 4 bytes a read, 150 ms each: about 1.6 s
+  const char* asan = std::getenv("ASAN_OPTIONS");
+  Options options = here();
+  options.env = {std::string("SHIM=") + VARNHOLT_FAILREAD_NAME,
+                 std::string("LD_LIBRARY_PATH=") + VARNHOLT_FAILREAD_DIR, "VARNHOLT_READ_LIMIT=4",
+                 "VARNHOLT_READ_DELAY_MS=150",
+                 std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":verify_asan_link_order=0"};
+  struct Terminal {
+    std::string script;
+    unsigned short columns;
+    std::string shown;  // in some drawn text; none drawn where empty
+  };
+  const std::string slow = "LD_PRELOAD=$SHIM \"$V\" g.txt p 1";
+  const Terminal cases[] = {
+      {slow, 80, " B of 40 B ("},
+      {"{ echo; sleep 0.7; echo; sleep 0.7; echo; } | \"$V\" /dev/stdin p 1", 80,
+       "counting: 3 B, "},
+      {slow + " 2>/dev/null", 80, ""},          // standard error is no terminal
+      {"\"$V\" g.txt p 1", 80, ""},             // ends within a second
+      {"set -m; " + slow + " & wait", 80, ""},  // a background job
+      {slow, 30, "counting: "},
+      {slow, 12, ""},
+  };
+  for (const Terminal& c : cases) {
+    options.columns = c.columns;
+    Outcome r = shell(c.script, options);
+    bool fifo = c.script.find("stdin") != std::string::npos;
+    std::string screen;  // the report as the terminal gets it, each line feed after a return
+    for (char ch : report(fifo ? "/dev/stdin" : "g.txt", "p", "1", fifo ? "4" : "41"))
+      screen += ch == '\n' ? "\r\n" : std::string(1, ch);
+    // Each drawing is a carriage return, a text, and a clear to the end of the line.
+    std::string rest = r.out;
+    bool drawn = false, shown = false;
+    for (std::size_t at = 0; (at = rest.find('\r', at)) != std::string::npos;) {
+      std::size_t end = rest.find("\033[K", at);
+      if (rest[at + 1] == '\n' || end == std::string::npos) {
+        ++at;
+        continue;
+      }
+      std::string text = rest.substr(at + 1, end - at - 1);
+      EXPECT_LT(text.size(), c.columns) << c.script << ": " << text;
+      drawn = drawn || !text.empty();
+      shown = shown || (!c.shown.empty() && text.find(c.shown) != std::string::npos);
+      rest.erase(at, end + 3 - at);
+    }
+    EXPECT_EQ(rest, screen) << c.script;
+    EXPECT_EQ(drawn, !c.shown.empty()) << c.script << ": " << r.out;
+    EXPECT_EQ(shown, !c.shown.empty()) << c.script << ": " << r.out;
+    EXPECT_EQ(rest != r.out, r.out.find("\r\033[K allocation size=") != std::string::npos)
+        << c.script << ": erased before the last line";
   }
 }
 

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Preloaded into the program by the fault tests. read() hands out at most
 // VARNHOLT_READ_LIMIT bytes a call, and after VARNHOLT_READ_FAILAFTER calls
-// it fails with EIO, as a failing disk would in the middle of a file.
+// it fails with EIO, as a failing disk would in the middle of a file. Each
+// call first waits VARNHOLT_READ_DELAY_MS milliseconds, as a slow network
+// file system would.
 #include <dlfcn.h>
 #include <unistd.h>
 #include <cerrno>
@@ -13,6 +15,7 @@ using readfunction = ssize_t (*)(int, void*, size_t);
 readfunction realread = nullptr;
 long limit = -1;
 long failafter = -1;
+long delay = -1;
 long calls = 0;
 
 long setting(const char* name) {
@@ -28,7 +31,9 @@ extern "C" ssize_t read(int fd, void* buffer, size_t count) {
     realread = reinterpret_cast<readfunction>(dlsym(RTLD_NEXT, "read"));
     limit = setting("VARNHOLT_READ_LIMIT");
     failafter = setting("VARNHOLT_READ_FAILAFTER");
+    delay = setting("VARNHOLT_READ_DELAY_MS");
   }
+  if (delay > 0) usleep(static_cast<useconds_t>(delay * 1000));
   if (failafter >= 0 && calls++ >= failafter) {
     errno = EIO;
     return -1;

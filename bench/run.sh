@@ -7,18 +7,28 @@
 #   bench/run.sh [RUNS [COLDRUNS]]   runs per shape and program (default 11),
 #                                    cold runs per program (default 5)
 #
+# Then, on the cached file of short lines: the bare read() loop over four
+# block sizes, varnholt against itself built without hardening, and
+# varnholt with standard error on a pseudo-terminal against without.
+#
 # Builds the "bench" and "static" presets, makes the files in a temporary
 # folder (7 GiB), removes them at the end. Needs Linux, bash 5, GNU
-# coreutils and /usr/bin/time; no root.
+# coreutils, script (util-linux) and /usr/bin/time (Debian's package
+# "time"); no root.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-11}
 coldruns=${2:-5}
+[ -x /usr/bin/time ] || { echo "bench/run.sh: needs /usr/bin/time (Debian's package time)" >&2; exit 1; }
+command -v script >/dev/null || { echo "bench/run.sh: needs script (util-linux)" >&2; exit 1; }
 
 for preset in bench static; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" >/dev/null
 done
+cmake --preset bench -B build/bench-unhardened -DVARNHOLT_HARDEN=OFF >/dev/null
+cmake --build build/bench-unhardened --target varnholt >/dev/null
+unhardened=$PWD/build/bench-unhardened/varnholt
 varnholt=$PWD/build/bench/varnholt
 static=$PWD/build/static/varnholt
 floor=$PWD/build/bench/bench/varnholt_readfloor
@@ -91,9 +101,15 @@ for shape in long short single; do
   row "$shape"
 done
 echo "median of $runs runs each, alternating; files of 1 GiB from the page cache"
-rounds "$coldruns" "$work/cold" cold
-row cold
-echo "median of $coldruns runs each, alternating; a 4 GiB file of short lines, evicted before each run"
+# On a file system in memory, "evicted" pages are the file itself: there
+# is no disk to read, and the round would mean nothing.
+if [ "$(stat -f -c %T "$work")" = tmpfs ]; then
+  echo "cold round skipped: $work is on tmpfs, which has no disk to read from; set TMPDIR"
+else
+  rounds "$coldruns" "$work/cold" cold
+  row cold
+  echo "median of $coldruns runs each, alternating; a 4 GiB file of short lines, evicted before each run"
+fi
 
 # The block the count reads: the bare read() loop over each size, on the
 # cached file of short lines, so that the choice shows on any machine.
@@ -110,4 +126,27 @@ done
 for k in "${sizes[@]}"; do
   printf 'read() of %4d KiB blocks %8.3fs\n' "$k" "$(median <"$work/b.$k")"
 done
+echo "median of $runs runs each, alternating; 1 GiB of short lines from the page cache"
+
+# pair NAME A B: the commands A and B (bash), alternated on the cached file
+# of short lines; one row of their medians.
+pair() {
+  : >"$work/p.a"; : >"$work/p.b"
+  for round in $(seq "$runs"); do
+    for k in 0 1; do
+      cached "$work/short"
+      if [ $(((round + k) % 2)) = 0 ]; then
+        seconds bash -c "$2" >>"$work/p.a"
+      else
+        seconds bash -c "$3" >>"$work/p.b"
+      fi
+    done
+  done
+  printf '%-44s %8.3fs %8.3fs\n' "$1" "$(median <"$work/p.a")" "$(median <"$work/p.b")"
+}
+echo
+count="'$varnholt' '$work/short' p 1"
+pair "hardened / built with VARNHOLT_HARDEN=OFF" "$count" "'$unhardened' '$work/short' p 1"
+pair "standard error on a terminal / on /dev/null" "script -qec \"$count\" /dev/null" \
+  "script -qec \"$count 2>/dev/null\" /dev/null"
 echo "median of $runs runs each, alternating; 1 GiB of short lines from the page cache"

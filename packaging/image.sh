@@ -34,7 +34,9 @@ fi
 # Times from the last commit, so that the same sources make the same image.
 epoch=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || echo 0)}
 
-podman manifest rm "$tag" >/dev/null 2>&1 || true
+# Anew each time: whatever holds the name now, a list or an image loaded
+# from an earlier archive, gives it up.
+podman manifest rm "$tag" >/dev/null 2>&1 || podman rmi --force "$tag" >/dev/null 2>&1 || true
 podman manifest create "$tag" >/dev/null
 for arch in amd64 arm64; do
   podman build --quiet --platform "linux/$arch" --manifest "$tag" --timestamp "$epoch" \

@@ -3,6 +3,7 @@
 
 #include <sys/ioctl.h>
 #include <unistd.h>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -33,7 +34,7 @@ std::int64_t now() {
 void amount(double bytes, char* out, std::size_t room) {
   const char* const units[] = {"KiB", "MiB", "GiB", "TiB"};
   if (bytes < 1024) {
-    std::snprintf(out, room, "%d B", static_cast<int>(bytes));
+    (void)std::snprintf(out, room, "%d B", static_cast<int>(bytes));
     return;
   }
   bytes /= 1024;
@@ -43,17 +44,17 @@ void amount(double bytes, char* out, std::size_t room) {
     bytes /= 1024;
     ++unit;
   }
-  std::snprintf(out, room, "%.1f %s", bytes, units[unit]);
+  (void)std::snprintf(out, room, "%.1f %s", bytes, units[unit]);
 }
 
 // "0:24", or "1:02:03" from an hour on; no wait beyond 9999 hours is told.
 void duration(double seconds, char* out, std::size_t room) {
   const double longest = 9999.0 * 3600 + 3599;
-  int s = static_cast<int>((seconds < longest ? seconds : longest) + 0.5);
+  int s = static_cast<int>(std::lround(seconds < longest ? seconds : longest));
   if (s >= 3600) {
-    std::snprintf(out, room, "%d:%02d:%02d", s / 3600 % 10000, s / 60 % 60, s % 60);
+    (void)std::snprintf(out, room, "%d:%02d:%02d", s / 3600 % 10000, s / 60 % 60, s % 60);
   } else {
-    std::snprintf(out, room, "%d:%02d", s / 60 % 60, s % 60);
+    (void)std::snprintf(out, room, "%d:%02d", s / 60 % 60, s % 60);
   }
 }
 
@@ -95,20 +96,20 @@ std::size_t progresstext(std::int64_t done, std::int64_t total, std::int64_t ela
     duration(done >= total || persecond == 0 ? 0 : static_cast<double>(total - done) / persecond,
              left, sizeof left);
     if (persecond > 0) {
-      std::snprintf(texts[count++], progresssize, "counting: %s of %s (%d%%), %s/s, %s left",
-                    counted, sized, static_cast<int>(percent), rate, left);
-      std::snprintf(texts[count++], progresssize, "counting: %s of %s (%d%%), %s left", counted,
-                    sized, static_cast<int>(percent), left);
+      (void)std::snprintf(texts[count++], progresssize, "counting: %s of %s (%d%%), %s/s, %s left",
+                          counted, sized, static_cast<int>(percent), rate, left);
+      (void)std::snprintf(texts[count++], progresssize, "counting: %s of %s (%d%%), %s left",
+                          counted, sized, static_cast<int>(percent), left);
     }
-    std::snprintf(texts[count++], progresssize, "counting: %s of %s (%d%%)", counted, sized,
-                  static_cast<int>(percent));
-    std::snprintf(texts[count++], progresssize, "counting: %d%%", static_cast<int>(percent));
+    (void)std::snprintf(texts[count++], progresssize, "counting: %s of %s (%d%%)", counted, sized,
+                        static_cast<int>(percent));
+    (void)std::snprintf(texts[count++], progresssize, "counting: %d%%", static_cast<int>(percent));
   } else {
     // A pipe, a FIFO or a device: no size, so no share and no end in sight.
     if (persecond > 0) {
-      std::snprintf(texts[count++], progresssize, "counting: %s, %s/s", counted, rate);
+      (void)std::snprintf(texts[count++], progresssize, "counting: %s, %s/s", counted, rate);
     }
-    std::snprintf(texts[count++], progresssize, "counting: %s", counted);
+    (void)std::snprintf(texts[count++], progresssize, "counting: %s", counted);
   }
   // Narrower than the terminal: a line that reaches the last column may
   // wrap, and a carriage return then goes back to the wrong row.
@@ -140,7 +141,7 @@ void progressupdate(std::int64_t done) {
   line[0] = '\r';
   std::size_t length = progresstext(done, size, t - started, width, line + 1);
   if (length == 0 && !drawn) return;
-  std::memcpy(line + 1 + length, "\033[K", 3);
+  std::memcpy(line + 1 + length, "\033[K", 4);
   draw(line, length + 4);
   drawn = length > 0;
 }

@@ -28,6 +28,9 @@ archive=build/image/varnholt-$version.oci.tar
 # Where the repository has a public address, the image names it.
 labels=()
 source=$(git config --get remote.origin.url 2>/dev/null || true)
+if [[ $source =~ ^git@([^:/]+):(.+)$ ]]; then  # git@host:path, as cloned over ssh
+  source=https://${BASH_REMATCH[1]}/${BASH_REMATCH[2]}
+fi
 if [[ $source == https://* ]]; then
   labels=(--label "org.opencontainers.image.source=${source%.git}")
 fi

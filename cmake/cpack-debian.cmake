@@ -9,7 +9,9 @@ endif()
 set(root ${CPACK_TEMPORARY_INSTALL_DIRECTORY}${CPACK_PACKAGING_INSTALL_PREFIX})
 set(doc ${root}/share/doc/${CPACK_PACKAGE_NAME})
 file(MAKE_DIRECTORY ${doc})
+# The copyright file holds the licence, in the form Debian reads.
 file(COPY_FILE ${CPACK_VARNHOLT_PACKAGING_DIR}/debian/copyright ${doc}/copyright)
+file(REMOVE ${doc}/LICENSE)
 
 # gzip -9n: the best compression, and no name or time stamp in the header,
 # so that the package stays the same bytes from build to build.

@@ -22,11 +22,13 @@ case $what in
 install)
   cmake --install "$build" --prefix "$work/prefix" >/dev/null
   [ "$(files "$work/prefix")" = "bin/varnholt
+share/doc/varnholt/LICENSE
 share/man/man1/varnholt.1" ] || fail "installed files: $(files "$work/prefix")"
   out=$("$work/prefix/bin/varnholt" "$source/examples/genotypes.txt" patterns.mat 250)
   [ "$out" = "$expected_run" ] || fail "installed program printed: $out"
   DESTDIR="$work/stage" cmake --install "$build" --prefix /opt/varnholt >/dev/null
   [ "$(files "$work/stage")" = "opt/varnholt/bin/varnholt
+opt/varnholt/share/doc/varnholt/LICENSE
 opt/varnholt/share/man/man1/varnholt.1" ] || fail "DESTDIR files: $(files "$work/stage")"
   ;;
 manual)
@@ -142,6 +144,7 @@ tgz)
     fail "archive name: $(basename "$tgz")"
   listed=$(tar -tzf "$tgz" | grep -v '/$' | sort)
   [ "$listed" = "bin/varnholt
+share/doc/varnholt/LICENSE
 share/man/man1/varnholt.1" ] || fail "archive contents: $listed"
   mkdir "$work/local" && tar -xzf "$tgz" -C "$work/local"
   out=$($emulator "$work/local/bin/varnholt" "$source/examples/genotypes.txt" patterns.mat 250)

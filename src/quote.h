@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Names as the program shows them: a name that could break or disguise a
-// line is shown in the shell's ANSI-C quoting instead.
+// line, or that a terminal could take for a control, is shown in the
+// shell's ANSI-C quoting instead.
 #ifndef VARNHOLT_QUOTE_H_
 #define VARNHOLT_QUOTE_H_
 
@@ -13,10 +14,13 @@ constexpr std::size_t quotedsize(std::size_t length) {
 }
 
 // Writes name[0, length) to out and returns how many bytes it wrote. A name
-// without a control byte (0x00-0x1F, 0x7F) is written as it is. Any other is
-// written as $'...', which bash reads back as the very same bytes:
-// \n, \t, \r, \\ and \' for those bytes, three octal digits for every other
-// control byte (\033), and every other byte as it is.
+// of well-formed UTF-8 without a control character is written as it is. Any
+// other is written as $'...', which bash reads back as the very same bytes:
+// \n, \t, \r, \\ and \' for those bytes; three octal digits for every
+// other C0 control and DEL (\033), for each byte of a C1 control in UTF-8
+// (C2 80 to C2 9F: \302\233), and for each byte outside well-formed UTF-8
+// (stray continuation bytes, cut or overlong sequences, surrogates, values
+// past U+10FFFF, C0, C1 and F5 to FF); every other byte as it is.
 std::size_t quotename(const char* name, std::size_t length, char* out);
 
 #endif  // VARNHOLT_QUOTE_H_

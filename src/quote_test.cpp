@@ -20,13 +20,14 @@ struct Case {
   std::string name, shown;
 };
 
-// Names without a control byte stay as they are, whatever else they hold.
+// Names of well-formed UTF-8 without a control character stay as they are.
 const Case cases[] = {
     {"", ""},
     {"geno.txt", "geno.txt"},
     {" lead  in", " lead  in"},
     {"it's \"x\" \\ $HOME `a` *", "it's \"x\" \\ $HOME `a` *"},
-    {"caf\xc3\xa9 \x80\xff", "caf\xc3\xa9 \x80\xff"},
+    {"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\xa7\xac \xf4\x8f\xbf\xbf \xed\x9f\xbf",
+     "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\xa7\xac \xf4\x8f\xbf\xbf \xed\x9f\xbf"},  // UTF-8
     {"x\n allocation size=           5", "$'x\\n allocation size=           5'"},
     {"a\tb\rc", "$'a\\tb\\rc'"},
     {"\x1b[2Jp", "$'\\033[2Jp'"},
@@ -43,11 +44,20 @@ const Case cases[] = {
      "b",
      "$'a\\302\\205b'"},
     {"\xc2\x9f\xc2\x80", "$'\\302\\237\\302\\200'"},
-    {"\xc2\xa0 \xc2\x7f \xc2", "$'\xc2\xa0 \xc2\\177 \xc2'"},
-    {"\xc2\xa0 \xc2", "\xc2\xa0 \xc2"},
+    {"\xc2\xa0 \xc2\x7f \xc2", "$'\xc2\xa0 \\302\\177 \\302'"},
+    // Bytes outside well-formed UTF-8 are quoted one by one: stray, cut,
+    // overlong, surrogate, past U+10FFFF, F5-FF; a raw 9B is CSI to some.
+    {"caf\xc3\xa9 \x80\xff", "$'caf\xc3\xa9 \\200\\377'"},
+    {"p\x9b"
+     "2J",
+     "$'p\\2332J'"},
+    {"\xe2\x82x\xf0\x9f\xa7", "$'\\342\\202x\\360\\237\\247'"},
+    {"\xc0\xaf\xe0\x80\xaf", "$'\\300\\257\\340\\200\\257'"},
+    {"\xed\xa0\x80\xf4\x90\x80\x80", "$'\\355\\240\\200\\364\\220\\200\\200'"},
+    {"\xf5\xe2\x82\xac'", "$'\\365\xe2\x82\xac\\''"},
 };
 
-TEST(QuoteName, ShowsOnlyNamesWithControlBytesInAnsiCQuoting) {
+TEST(QuoteName, ShowsOnlyNamesWithControlOrNonUtf8BytesInAnsiCQuoting) {
   for (const Case& c : cases) EXPECT_EQ(quoted(c.name), c.shown) << c.shown;
   // The longest name fits the size given for it.
   EXPECT_EQ(quoted(std::string(500, '\x01')).size(), quotedsize(500));

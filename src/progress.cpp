@@ -3,8 +3,11 @@
 
 #include <sys/ioctl.h>
 #include <unistd.h>
+#include <cerrno>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
@@ -18,11 +21,33 @@ constexpr std::int64_t firstdraw = second;
 constexpr std::int64_t redraw = second / 4;
 constexpr int terminal = 2;  // standard error
 
-std::int64_t started = 0;
-std::int64_t due = 0;
+// The rate and the time left are those of the last few seconds, so that a
+// stall or a stop long past does not weigh on them: one sample a redraw.
+constexpr std::int64_t ratewindow = 4 * second;
+constexpr int samples = 4 * ratewindow / second + 2;
+std::int64_t sampletime[samples];
+std::int64_t sampledone[samples];
+int newest = 0;
+int held = 0;
+
 std::int64_t size = -1;
-bool drawn = false;  // the terminal's current line holds a progress text
-char line[progresssize + 8];
+std::int64_t due = 0;
+bool dumb = false;  // a terminal that takes no escape sequence
+char line[2 * progresssize + 8];
+
+// Shared with the signal handler, which may run between any two steps of
+// a redraw unless the signals are blocked for it.
+volatile sig_atomic_t drawn = 0;    // the terminal's current line holds a progress text
+volatile sig_atomic_t resumed = 0;  // stopped and continued since the last redraw
+char erase[progresssize + 8];       // what takes the drawn text off the line
+std::size_t eraselength = 0;
+
+// The signals that end or stop the process while a line is drawn: each
+// first takes the line off the terminal.
+constexpr int caught[] = {SIGINT, SIGTERM, SIGHUP, SIGTSTP};
+constexpr int catches = sizeof caught / sizeof caught[0];
+struct sigaction before[catches];
+bool installed[catches];
 
 std::int64_t now() {
   timespec t{};
@@ -58,11 +83,15 @@ void duration(double seconds, char* out, std::size_t room) {
   }
 }
 
+bool foreground() {
+  return tcgetpgrp(terminal) == getpgrp();
+}
+
 // The columns the line may take now, or 0 where it must not be drawn:
 // standard error is no terminal, or this process is not in its foreground
 // (a job sent to the background must not draw over the shell's prompt).
 int columns() {
-  if (isatty(terminal) == 0 || tcgetpgrp(terminal) != getpgrp()) return 0;
+  if (isatty(terminal) == 0 || !foreground()) return 0;
 #ifdef TIOCGWINSZ
   winsize window{};
   if (ioctl(terminal, TIOCGWINSZ, &window) == 0) return window.ws_col;
@@ -77,24 +106,80 @@ void draw(const char* data, std::size_t length) {
   (void)ignored;
 }
 
+// Puts back what the signals did before the line was drawn.
+void release() {
+  for (int i = 0; i < catches; ++i) {
+    if (installed[i]) sigaction(caught[i], &before[i], nullptr);
+    installed[i] = false;
+  }
+}
+
+// Takes the line off the terminal, then lets the signal do what it would
+// have done: end the process, or stop it until it is continued. Only
+// async-signal-safe calls; the other caught signals wait meanwhile.
+void onsignal(int signal) {
+  int saved = errno;
+  if (drawn != 0 && foreground()) draw(erase, eraselength);
+  drawn = 0;
+  release();
+  if (signal == SIGTSTP) resumed = 1;
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, signal);
+  sigprocmask(SIG_UNBLOCK, &set, nullptr);
+  raise(signal);
+  errno = saved;
+}
+
+// Only over the default action: a signal the caller ignores (nohup, a
+// background job of a script) stays ignored.
+void install() {
+  struct sigaction action {};
+  action.sa_handler = onsignal;
+  action.sa_flags = SA_RESTART;
+  sigemptyset(&action.sa_mask);
+  for (int signal : caught) sigaddset(&action.sa_mask, signal);
+  for (int i = 0; i < catches; ++i) {
+    if (installed[i] || sigaction(caught[i], nullptr, &before[i]) != 0) continue;
+    if (before[i].sa_handler != SIG_DFL) continue;
+    installed[i] = sigaction(caught[i], &action, nullptr) == 0;
+  }
+}
+
+// Blocks the caught signals while the line and what erases it change.
+void hold(sigset_t* old) {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int signal : caught) sigaddset(&set, signal);
+  sigprocmask(SIG_BLOCK, &set, old);
+}
+
+void remember(std::int64_t t, std::int64_t done) {
+  newest = (newest + 1) % samples;
+  sampletime[newest] = t;
+  sampledone[newest] = done;
+  if (held < samples) ++held;
+  while (held > 1 && t - sampletime[(newest - held + 1 + samples) % samples] > ratewindow) --held;
+}
+
 }  // namespace
 
-std::size_t progresstext(std::int64_t done, std::int64_t total, std::int64_t elapsed, int width,
-                         char* out) {
+std::size_t progresstext(std::int64_t done, std::int64_t total, std::int64_t recent,
+                         std::int64_t elapsed, int width, char* out) {
   char counted[16], sized[16], rate[16], left[16];
   amount(static_cast<double>(done), counted, sizeof counted);
   double persecond =
-      elapsed > 0 ? static_cast<double>(done) * second / static_cast<double>(elapsed) : 0;
+      elapsed > 0 ? static_cast<double>(recent) * second / static_cast<double>(elapsed) : 0;
   amount(persecond, rate, sizeof rate);
   // In order of preference, each shorter than the one before.
   char texts[4][progresssize];
   int count = 0;
-  if (total > 0) {
+  // A file that has grown past its size at the start is counted as a pipe
+  // is: its end is no longer known.
+  if (total > 0 && done <= total) {
     amount(static_cast<double>(total), sized, sizeof sized);
-    // A file that grows while it is counted stays at 100%.
-    std::int64_t percent = done >= total ? 100 : done * 100 / total;
-    duration(done >= total || persecond == 0 ? 0 : static_cast<double>(total - done) / persecond,
-             left, sizeof left);
+    std::int64_t percent = done * 100 / total;
+    duration(persecond == 0 ? 0 : static_cast<double>(total - done) / persecond, left, sizeof left);
     if (persecond > 0) {
       (void)std::snprintf(texts[count++], progresssize, "counting: %s of %s (%d%%), %s/s, %s left",
                           counted, sized, static_cast<int>(percent), rate, left);
@@ -125,32 +210,78 @@ std::size_t progresstext(std::int64_t done, std::int64_t total, std::int64_t ela
 
 void progressstart(std::int64_t total) {
   size = total;
-  started = now();
-  due = started + firstdraw;
-  drawn = false;
+  std::int64_t t = now();
+  due = t + firstdraw;
+  held = 0;
+  remember(t, 0);
+  drawn = 0;
+  resumed = 0;
+  eraselength = 0;
+  // Without escape sequences, blanks overwrite an older, longer text.
+  const char* term = std::getenv("TERM");
+  dumb = term == nullptr || term[0] == '\0' || std::strcmp(term, "dumb") == 0;
 }
 
 void progressupdate(std::int64_t done) {
   std::int64_t t = now();
   if (t < due) return;
   due = t + redraw;
+  // A stop, however long, says nothing of the rate: it starts anew.
+  if (resumed != 0) {
+    resumed = 0;
+    held = 0;
+  }
+  remember(t, done);
   int width = columns();
   if (width == 0) return;
+  int oldest = (newest - held + 1 + samples) % samples;
+  sigset_t old;
+  hold(&old);
   // In place: back to the first column, the text, then clear what is left
   // of an earlier, longer text.
   line[0] = '\r';
-  std::size_t length = progresstext(done, size, t - started, width, line + 1);
-  if (length == 0 && !drawn) return;
-  std::memcpy(line + 1 + length, "\033[K", 4);
-  draw(line, length + 4);
-  drawn = length > 0;
+  std::size_t length =
+      progresstext(done, size, done - sampledone[oldest], t - sampletime[oldest], width, line + 1);
+  if (length > 0 || drawn != 0) {
+    std::size_t end = 1 + length;
+    if (dumb) {
+      // As many blanks as the older text was longer, within the width.
+      std::size_t older = eraselength > 2 ? eraselength - 2 : 0;
+      std::size_t room = static_cast<std::size_t>(width) - 1;
+      while (end - 1 < older && end - 1 < room) line[end++] = ' ';
+      if (length == 0) line[end++] = '\r';
+    } else {
+      std::memcpy(line + end, "\033[K", 3);
+      end += 3;
+    }
+    draw(line, end);
+    // What erases this text, should a signal come or the count end.
+    erase[0] = '\r';
+    if (dumb) {
+      std::memset(erase + 1, ' ', length);
+      erase[length + 1] = '\r';
+      eraselength = length + 2;
+    } else {
+      std::memcpy(erase + 1, "\033[K", 3);
+      eraselength = 4;
+    }
+    drawn = length > 0 ? 1 : 0;
+    if (drawn != 0)
+      install();
+    else
+      release();
+  }
+  sigprocmask(SIG_SETMASK, &old, nullptr);
 }
 
 void progressend() {
-  if (!drawn) return;
-  drawn = false;
+  if (drawn == 0) return;
+  sigset_t old;
+  hold(&old);
   // From the background the line is left alone: the shell has written
   // below it since, and a write could stop the process (stty tostop).
-  if (columns() == 0) return;
-  draw("\r\033[K", 4);
+  if (columns() != 0) draw(erase, eraselength);
+  drawn = 0;
+  release();
+  sigprocmask(SIG_SETMASK, &old, nullptr);
 }

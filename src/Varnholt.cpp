@@ -4,8 +4,9 @@
 //
 // Echoes its three arguments and sizes the genotype file: one more than the
 // number of its records, reported as the allocation size. Exit status 0; 1
-// when standard output cannot be written or the count does not fit; 2 when
-// the number of positions is malformed.
+// when the genotype file could not be counted, standard output cannot be
+// written or the count does not fit; 2 when the number of positions is
+// malformed.
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -25,11 +26,14 @@ std::int32_t npos = 0;
 std::int32_t na = 0;
 int genotypetoolong = 0;
 char genotypepath[fieldsize + 1];
+// The first bytes of the genotype file, where a compressed format shows.
+char genotypehead[countheadsize];
+std::size_t genotypeheadlength = 0;
 // A name or field as shown: a control character in it could end, rewrite
 // or hide a line, so such a name is shown in the shell's $'...' quoting.
 char quoted[quotedsize(fieldsize)];
 // Room for the longest diagnostic: a quoted path and a system reason.
-char message[quotedsize(fieldsize) + 256];
+char message[2 * quotedsize(fieldsize) + 256];
 
 const char* const help =
     "Usage: varnholt GENOTYPEFILE PATTERNFILE NPOS\n"
@@ -37,11 +41,12 @@ const char* const help =
     "the pattern file (echoed only, never opened), the number of positions read\n"
     "from the first five characters of NPOS, and the allocation size: the number\n"
     "of records (lines) of GENOTYPEFILE plus one. A missing GENOTYPEFILE is\n"
-    "created empty.\n"
+    "created empty; - is standard input.\n"
     "\n"
-    "Exit status: 0 when the run ends, also after a warning; 1 when standard\n"
-    "output cannot be written or the count does not fit 32 bits; 2 when NPOS\n"
-    "is malformed.\n"
+    "Exit status: 0 when the run ends with the file counted, also after a\n"
+    "warning; 1 when GENOTYPEFILE could not be opened or read to its end,\n"
+    "standard output cannot be written or the count does not fit 32 bits; 2\n"
+    "when NPOS is malformed.\n"
     "\n"
     "--help and --version, given alone, print this text and the version; in\n"
     "any other call they are file names like any other.\n"
@@ -53,6 +58,26 @@ void diagnose(const char* what, const char* path, std::size_t pathlength, const 
   std::size_t shown = quotename(path, pathlength, quoted);
   (void)std::snprintf(message, sizeof message, "varnholt: %s%.*s%s%s", what,
                       static_cast<int>(shown), quoted, reason[0] ? ": " : "", reason);
+  reportlabel(tostderr, message);
+}
+
+// A count of compressed bytes is no count of records: says so, and how to
+// count the records instead.
+void warncompressed(const char* format, const char* tool, const char* path, std::size_t length) {
+  std::size_t shown = quotename(path, length, quoted);
+  if (std::strcmp(path, "-") == 0) {
+    (void)std::snprintf(message, sizeof message,
+                        "varnholt: warning: genotype file - is %s-compressed: the line feeds of "
+                        "its compressed bytes were counted; for its records pipe it through %s",
+                        format, tool);
+  } else {
+    (void)std::snprintf(message, sizeof message,
+                        "varnholt: warning: genotype file %.*s is %s-compressed: the line feeds "
+                        "of its compressed bytes were counted; for its records give <(%s %.*s) "
+                        "as the genotype file",
+                        static_cast<int>(shown), quoted, format, tool, static_cast<int>(shown),
+                        quoted);
+  }
   reportlabel(tostderr, message);
 }
 
@@ -120,13 +145,26 @@ int main(int argc, char** argv) {
 
   std::memcpy(genotypepath, genotypefile, genotypelength);
   genotypepath[genotypelength] = '\0';
+  // A pipeline must see a file that could not be counted: the report lines
+  // stand as they are, and the run ends with status 1 until a count ends.
+  int status = 1;
   std::int64_t records = 0;
   if (genotypetoolong != 0) {
     // Opening the first 500 characters would count, or create, a file the
     // user never named.
     diagnose("warning: cannot open genotype file: path longer than 500 characters", "", 0, "");
-  } else if (genotypelength > 0) {
-    int ios = countrecords(genotypepath, &records, &error);
+  } else if (genotypelength == 0) {
+    // After the usage lines a missing first argument has been said already.
+    if (argc - 1 == 3)
+      diagnose("warning: cannot open genotype file: empty path", "", 0, "");
+    else
+      status = 0;
+  } else {
+    if (std::strlen(arguments[0]) > genotypelength) {
+      diagnose("warning: trailing blanks dropped from the genotype path, using ", genotypepath,
+               genotypelength, "");
+    }
+    int ios = countrecords(genotypepath, &records, &error, genotypehead, &genotypeheadlength);
     if (ios == countnotopened) {
       diagnose("warning: cannot open genotype file ", genotypepath, genotypelength,
                std::strerror(error));
@@ -137,7 +175,12 @@ int main(int argc, char** argv) {
       if (ios == countreadfailed) {
         diagnose("warning: read error in genotype file ", genotypepath, genotypelength,
                  std::strerror(error));
+      } else {
+        status = 0;
       }
+      const char* tool = nullptr;
+      const char* format = compressedformat(genotypehead, genotypeheadlength, &tool);
+      if (format != nullptr) warncompressed(format, tool, genotypepath, genotypelength);
       if (allocationsize(records, &na) != 0) {
         diagnose("error: too many records for a 32-bit allocation size in ", genotypepath,
                  genotypelength, "");
@@ -147,5 +190,5 @@ int main(int argc, char** argv) {
   }
   error = reportinteger(tostdout, "allocation size=", na);
   if (error != 0) return outputfailed(error);
-  return 0;
+  return status;
 }

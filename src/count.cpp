@@ -6,6 +6,7 @@
 #include <unistd.h>
 #include <cerrno>
 #include <climits>
+#include <cstring>
 
 #include "linefeeds.h"
 #include "progress.h"
@@ -16,32 +17,49 @@ namespace {
 // however long its lines. 1 MiB reads cost the kernel a quarter less than
 // 256 KiB ones from a page cache of large folios, while the program's peak
 // memory stays near 2 MiB (bench/run.sh sweeps the sizes).
-alignas(64) char block[1024 * 1024];
+alignas(64) char block[countblocksize];
 
-// Returns an open descriptor and sets *size to the size of a regular file,
-// -1 for anything else; or returns -1 with *error set, or -2 where the path
-// is a symbolic link to nothing.
-int openorcreate(const char* path, int* error, std::int64_t* size) {
+// How often a path whose file comes and goes between the opens is tried.
+constexpr int opentries = 4;
+
+// Opens the path for reading, creating an empty file where nothing exists.
+// Returns the descriptor, or -1 with errno set, or -2 where the path is a
+// symbolic link to nothing.
+int openorcreate(const char* path) {
   int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY;
-  int fd = open(path, flags);
-  // Create only where nothing exists: an O_CREAT open of an existing file
-  // can be refused in sticky directories, and must never change it anyway.
-  // O_EXCL never follows a symbolic link, so a dangling one planted at the
-  // path cannot make the program create a file somewhere else.
-  if (fd < 0 && errno == ENOENT) {
+  for (int tries = 1;; ++tries) {
+    int fd = open(path, flags);
+    if (fd >= 0 || errno != ENOENT) return fd;
+    // Create only where nothing exists: an O_CREAT open of an existing file
+    // can be refused in sticky directories, and must never change it anyway.
+    // O_EXCL never follows a symbolic link, so a dangling one planted at the
+    // path cannot make the program create a file somewhere else.
     fd = open(path, flags | O_CREAT | O_EXCL, 0666);
-    // Something is there after all: a file made by another process between
-    // the two opens, which is opened as it is, or a dangling link.
-    if (fd < 0 && errno == EEXIST) {
-      fd = open(path, flags);
-      if (fd < 0 && errno == ENOENT) {
-        *error = ENOENT;
-        return -2;
-      }
-    }
     // A path that ends in a slash cannot be created as a file; nothing is
     // there, which is what the user needs to know.
     if (fd < 0 && errno == EISDIR) errno = ENOENT;
+    if (fd >= 0 || errno != EEXIST) return fd;
+    // Something is there after all: a dangling link, or a file another
+    // process made between the two opens (and may have removed again).
+    struct stat st;
+    bool link = lstat(path, &st) == 0 && S_ISLNK(st.st_mode);
+    if (link || tries == opentries) {
+      fd = open(path, flags);
+      if (fd < 0 && errno == ENOENT && link) return -2;
+      return fd;
+    }
+  }
+}
+
+// Returns an open descriptor for the path, or standard input for "-", and
+// sets *size to what is left to read of a regular file, -1 for anything
+// else; or returns -1 with *error set, or -2 for a dangling link.
+int openinput(const char* path, int* error, std::int64_t* size) {
+  bool standardinput = std::strcmp(path, "-") == 0;
+  int fd = standardinput ? 0 : openorcreate(path);
+  if (fd == -2) {
+    *error = ENOENT;
+    return -2;
   }
   if (fd < 0) {
     *error = errno;
@@ -50,16 +68,21 @@ int openorcreate(const char* path, int* error, std::int64_t* size) {
   struct stat st;
   if (fstat(fd, &st) != 0) {
     *error = errno;
-    close(fd);
+    if (!standardinput) close(fd);
     return -1;
   }
   // A directory opens on Linux but has no records to read.
   if (S_ISDIR(st.st_mode)) {
     *error = EISDIR;
-    close(fd);
+    if (!standardinput) close(fd);
     return -1;
   }
-  *size = S_ISREG(st.st_mode) ? static_cast<std::int64_t>(st.st_size) : -1;
+  *size = -1;
+  if (S_ISREG(st.st_mode)) {
+    // Standard input may have been read from before this program began.
+    off_t at = lseek(fd, 0, SEEK_CUR);
+    *size = static_cast<std::int64_t>(st.st_size) - (at > 0 ? at : 0);
+  }
 #if VARNHOLT_HAVE_POSIX_FADVISE
   // A hint only, where the system takes it: the file is read once, in order.
   if (S_ISREG(st.st_mode)) posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -79,10 +102,13 @@ std::int64_t recordsof(std::int64_t linefeeds, char lastbyte) {
   return linefeeds + (lastbyte != '\n' ? 1 : 0);
 }
 
-int countrecords(const char* path, std::int64_t* records, int* error) {
+int countrecords(const char* path, std::int64_t* records, int* error, char* head,
+                 std::size_t* headlength) {
   *records = 0;
+  std::size_t kept = 0;
   std::int64_t size = -1;
-  int fd = openorcreate(path, error, &size);
+  int fd = openinput(path, error, &size);
+  if (headlength != nullptr) *headlength = 0;
   if (fd == -2) return countdanglinglink;
   if (fd < 0) return countnotopened;
   progressstart(size);
@@ -99,6 +125,9 @@ int countrecords(const char* path, std::int64_t* records, int* error) {
       break;
     }
     if (n == 0) break;
+    // A pipe may hand over the first bytes a few at a time.
+    for (ssize_t i = 0; head != nullptr && i < n && kept < countheadsize; ++i)
+      head[kept++] = block[i];
     countblock(block, static_cast<std::size_t>(n), &linefeeds, &lastbyte);
     done += n;
     progressupdate(done);
@@ -108,10 +137,38 @@ int countrecords(const char* path, std::int64_t* records, int* error) {
   }
   // Gone from the terminal before the caller writes anything.
   progressend();
-  close(fd);
+  if (fd != 0) close(fd);
+  if (headlength != nullptr) *headlength = kept;
   // A line cut short by a failed read was never completed: it is not a record.
   *records = ios == countdone ? recordsof(linefeeds, lastbyte) : linefeeds;
   return ios;
+}
+
+const char* compressedformat(const char* head, std::size_t length, const char** tool) {
+  auto starts = [&](const char* magic, std::size_t size) {
+    return length >= size && std::memcmp(head, magic, size) == 0;
+  };
+  // bzip2: "BZh", the block size, then the magic of a block or of the end.
+  bool bzip2 = starts("BZh", 3) && length >= 10 && head[3] >= '1' && head[3] <= '9' &&
+               (std::memcmp(head + 4, "1AY&SY", 6) == 0 ||
+                std::memcmp(head + 4, "\x17\x72\x45\x38\x50\x90", 6) == 0);
+  const char* format = nullptr;
+  if (starts("\x1f\x8b\x08", 3)) {  // BGZF, as samtools and tabix write it, is gzip too
+    format = "gzip";
+    *tool = "zcat";
+  } else if (bzip2) {
+    format = "bzip2";
+    *tool = "bzcat";
+  } else if (starts("\xfd"
+                    "7zXZ\x00",
+                    6)) {
+    format = "xz";
+    *tool = "xzcat";
+  } else if (starts("\x28\xb5\x2f\xfd", 4)) {
+    format = "zstd";
+    *tool = "zstdcat";
+  }
+  return format;
 }
 
 int allocationsize(std::int64_t records, std::int32_t* na) {

@@ -37,6 +37,8 @@ TEST_F(Count, CountsLinesAndAnUnterminatedLastLine) {
     std::string content;
     std::int64_t records;
   };
+  const std::size_t block = countblocksize;
+  const auto full = static_cast<std::int64_t>(block);
   const Case cases[] = {
       {"", 0},
       {"\n", 1},
@@ -45,10 +47,10 @@ TEST_F(Count, CountsLinesAndAnUnterminatedLastLine) {
       {"a", 1},
       {"\n\n\n", 3},
       {"\r\n\r\n", 2},
-      {std::string(1 << 20, 'x'), 1},                              // one long line, several blocks
-      {std::string(300000, 'x') + "\n" + std::string(5, 'y'), 2},  // a line across blocks
-      {std::string(1 << 20, '\n'), 1 << 20},                       // ends exactly at a block edge
-      {std::string((1 << 20) + 1, '\n'), (1 << 20) + 1},
+      {std::string(2 * block + 5, 'x'), 1},                           // one long line, three blocks
+      {std::string(block - 3, 'x') + "\n" + std::string(5, 'y'), 2},  // a line across blocks
+      {std::string(block, '\n'), full},  // ends exactly at a block edge
+      {std::string(block + 1, '\n'), full + 1},
       {std::string("\x0b\x8a\xff\x00", 4), 1},  // none of these end a line
   };
   int i = 0;
@@ -56,7 +58,7 @@ TEST_F(Count, CountsLinesAndAnUnterminatedLastLine) {
     std::string path = file(std::to_string(i++) + ".geno", c.content);
     std::int64_t records = -1;
     int error = 0;
-    EXPECT_EQ(countrecords(path.c_str(), &records, &error), countdone) << path;
+    EXPECT_EQ(countrecords(path.c_str(), &records, &error, nullptr, nullptr), countdone) << path;
     EXPECT_EQ(records, c.records) << path;
   }
 }
@@ -66,7 +68,7 @@ TEST_F(Count, CreatesAnEmptyFileWhereNothingExists) {
   std::int64_t records = -1;
   int error = 0;
   mode_t old = umask(022);
-  EXPECT_EQ(countrecords(path.c_str(), &records, &error), countdone);
+  EXPECT_EQ(countrecords(path.c_str(), &records, &error, nullptr, nullptr), countdone);
   umask(old);
   EXPECT_EQ(records, 0);
   struct stat st;
@@ -90,7 +92,8 @@ TEST_F(Count, ReportsWhatCannotBeOpenedAndCreatesNothing) {
   for (const Case& c : cases) {
     std::int64_t records = -1;
     int error = 0;
-    EXPECT_EQ(countrecords(c.path.c_str(), &records, &error), countnotopened) << c.path;
+    EXPECT_EQ(countrecords(c.path.c_str(), &records, &error, nullptr, nullptr), countnotopened)
+        << c.path;
     EXPECT_EQ(records, 0) << c.path;
     EXPECT_EQ(error, c.error) << c.path;
   }
@@ -102,7 +105,7 @@ TEST(CountFaults, AFailedReadKeepsTheRecordsBeforeIt) {
   if (access("/proc/self/mem", R_OK) != 0) GTEST_SKIP() << "no /proc/self/mem here";
   std::int64_t records = -1;
   int error = 0;
-  EXPECT_EQ(countrecords("/proc/self/mem", &records, &error), countreadfailed);
+  EXPECT_EQ(countrecords("/proc/self/mem", &records, &error, nullptr, nullptr), countreadfailed);
   EXPECT_EQ(records, 0);
   EXPECT_EQ(error, EIO);
 }
@@ -118,6 +121,35 @@ TEST(CountBlock, AnySplitIntoBlocksGivesTheSameCount) {
       countblock(content.data() + cut2, content.size() - cut2, &linefeeds, &lastbyte);
       EXPECT_EQ(recordsof(linefeeds, lastbyte), 6) << cut1 << ' ' << cut2;
     }
+  }
+}
+
+TEST(CompressedFormat, IsKnownByItsMagicBytes) {
+  struct Case {
+    std::string head;
+    std::string format;  // empty for none
+  };
+  const Case cases[] = {
+      {std::string("\x1f\x8b\x08\x00\x00\x00", 6), "gzip"},
+      {std::string("\x1f\x8b\x08\x04\0\0\0\0\0\xff\x06\0BC", 14), "gzip"},  // BGZF
+      {"BZh91AY&SY", "bzip2"},
+      {"BZh1\x17\x72\x45\x38\x50\x90", "bzip2"},  // empty
+      {std::string("\xfd"
+                   "7zXZ\0\0",
+                   7),
+       "xz"},
+      {"\x28\xb5\x2f\xfd", "zstd"},
+      {"\x1f\x8b", ""},  // cut before the method
+      {"BZh9 snp1 snp2", ""},
+      {"BZh91AY&S", ""},
+      {"rs123\tA\tG\n", ""},
+      {"", ""},
+  };
+  for (const Case& c : cases) {
+    const char* tool = "";
+    const char* format = compressedformat(c.head.data(), c.head.size(), &tool);
+    EXPECT_EQ(format != nullptr ? format : "", c.format) << c.head;
+    EXPECT_EQ(std::string(tool).empty(), c.format.empty()) << c.head;
   }
 }
 

@@ -154,8 +154,13 @@ std::vector<std::string> shimmed(std::vector<std::string> settings) {
   return settings;
 }
 
+// A pipeline has a time limit of its own: should the program never end,
+// timeout ends it and every process beside it, even where the test that
+// started it was itself killed.
 Outcome shell(const std::string& script, const Options& options = {}) {
-  return run({"/bin/sh", "-c", "V='" + program + "'\n" + script}, options);
+  return run({"/usr/bin/timeout", "-k", "5", "50", "/bin/sh", "-c",
+              "V='" + program + "'; export V\n" + script},
+             options);
 }
 
 const std::string usage =
@@ -215,6 +220,7 @@ struct Case {
 // Each case runs in a fresh folder holding "three.txt" (three lines) and
 // "empty.txt" (no bytes).
 TEST_F(Varnholt, PrintsTheFourReportLines) {
+  const std::string emptypath = " varnholt: warning: cannot open genotype file: empty path\n";
   const std::string badnumber =
       " varnholt: error: bad value while reading an integer for the number of "
       "positions (argument 3): ";
@@ -230,12 +236,16 @@ TEST_F(Varnholt, PrintsTheFourReportLines) {
       {{"three.txt", "p", "-99999"}, report("three.txt", "p", "-9999", "4"), "", 0},
       {{"three.txt", "p", "123  x"}, report("three.txt", "p", "123", "4"), "", 0},
       {{"three.txt", "p", "1 2"}, report("three.txt", "p", "12", "4"), "", 0},
-      {{"three.txt   ", "p  ", "1"}, report("three.txt", "p", "1", "4"), "", 0},
+      {{"three.txt   ", "p  ", "1"},
+       report("three.txt", "p", "1", "4"),
+       " varnholt: warning: trailing blanks dropped from the genotype path, using three.txt\n",
+       0},
+      {{"-", "p", "1"}, report("-", "p", "1", "1"), "", 0},  // standard input, /dev/null here
       {{"three.txt", "p", "1", "extra"}, report("three.txt", "p", "1", "4"), usage, 0},
       {{"three.txt", "p"}, report("three.txt", "p", "0", "4"), usage, 0},
       {{}, report("", "", "0", "0"), usage, 0},
-      {{"", "", ""}, report("", "", "0", "0"), "", 0},
-      {{"   ", "p", "1"}, report("", "p", "1", "0"), "", 0},
+      {{"", "", ""}, report("", "", "0", "0"), emptypath, 1},
+      {{"   ", "p", "1"}, report("", "p", "1", "0"), emptypath, 1},
       {{"three.txt", "p", "12.5"},
        " genotype file=three.txt\n pattern file=p\n",
        badnumber + "\"12.5 \"\n",
@@ -265,7 +275,11 @@ TEST_F(Varnholt, PrintsTheFourReportLines) {
       {{"missing/\r", "p", "1"},
        report("$'missing/\\r'", "p", "1", "0"),
        " varnholt: warning: cannot open genotype file $'missing/\\r': No such file or directory\n",
-       0},
+       1},
+      {{"\xff.txt", "p\xc2\x9b", "1\xe2\x82"},
+       " genotype file=$'\\377.txt'\n pattern file=$'p\\302\\233'\n",
+       badnumber + "$'1\\342\\202  '\n",
+       2},
       // Beside other arguments, --help and --version are names.
       {{"--help", "p", "1"}, report("--help", "p", "1", "1"), "", 0},
       {{"--version", "p"}, report("--version", "p", "0", "1"), usage, 0},
@@ -283,6 +297,7 @@ TEST_F(Varnholt, PrintsTheFourReportLines) {
     EXPECT_EQ(r.status, c.status) << name;
   }
   EXPECT_TRUE(exists(dir + "/a\nb"));  // under its real name
+  EXPECT_FALSE(exists(dir + "/-"));
 }
 
 TEST_F(Varnholt, HelpAndVersionAloneCreateNothing) {
@@ -349,7 +364,7 @@ TEST_F(Varnholt, WarnsAboutGenotypeFilesThatCannotBeOpened) {
     EXPECT_EQ(r.out, report(c.path, "p", "1", "0"));
     EXPECT_EQ(r.err,
               " varnholt: warning: cannot open genotype file " + c.path + ": " + c.reason + "\n");
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.status, 1);
   }
   EXPECT_FALSE(exists(dir + "/missing"));
   EXPECT_FALSE(exists(dir + "/target.txt"));
@@ -373,7 +388,7 @@ TEST_F(Varnholt, NeverOpensAPathCutAt500Characters) {
     EXPECT_EQ(r.out, report(path.substr(0, 500), "p", "1", "0"));
     EXPECT_EQ(r.err,
               " varnholt: warning: cannot open genotype file: path longer than 500 characters\n");
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.status, 1);
     EXPECT_FALSE(exists(dir + "/" + path.substr(0, 500)));
   }
 }
@@ -387,6 +402,10 @@ TEST_F(Varnholt, CountsStreamsAndFilesOfNoStatedSize) {
   const Stream cases[] = {
       {"printf 'a\\nb\\n' | \"$V\" /dev/stdin p 1", report("/dev/stdin", "p", "1", "3")},
       {"printf 'a\\nb' | \"$V\" /dev/stdin p 1", report("/dev/stdin", "p", "1", "3")},
+      {"printf 'a\\nb\\n' | \"$V\" - p 1", report("-", "p", "1", "3")},
+      {"{ read -r l; \"$V\" - p 1; } < fifo-feed.txt",
+       report("-", "p", "1", "4")},  // from there on
+      {"printf 'a\\nb\\n' > ./-; echo | \"$V\" ./- p 1", report("./-", "p", "1", "3")},
       {"(printf 'a\\nb'; sleep 0.2; printf 'c\\nd\\n') | \"$V\" /dev/stdin p 1",
        report("/dev/stdin", "p", "1", "4")},
       {"cat fifo-feed.txt > fifo & \"$V\" fifo p 1; wait", report("fifo", "p", "1", "5")},
@@ -398,6 +417,16 @@ TEST_F(Varnholt, CountsStreamsAndFilesOfNoStatedSize) {
        " genotype file=/dev/stdin\n pattern file=p\n Number of pos=           1\n"
        " varnholt: error: too many records for a 32-bit allocation size in /dev/stdin\n"
        "status=1\n"},
+      // Compressed bytes are counted, with a word on how to count records.
+      {"printf '\\037\\213\\010\\000\\n' | \"$V\" - p 1 2>&1",
+       " genotype file=-\n pattern file=p\n Number of pos=           1\n varnholt: warning: "
+       "genotype file - is gzip-compressed: the line feeds of its compressed bytes were counted; "
+       "for its records pipe it through zcat\n allocation size=           2\n"},
+      {"printf 'BZh91AY&SY\\n' > g.bz2; \"$V\" g.bz2 p 1 2>&1",
+       " genotype file=g.bz2\n pattern file=p\n Number of pos=           1\n varnholt: warning: "
+       "genotype file g.bz2 is bzip2-compressed: the line feeds of its compressed bytes were "
+       "counted; for its records give <(bzcat g.bz2) as the genotype file\n"
+       " allocation size=           2\n"},
   };
   ASSERT_EQ(truncate(write("sparse", "").c_str(), (1LL << 31) + 1), 0);
   struct stat st;
@@ -421,15 +450,15 @@ TEST_F(Varnholt, NeverOpensThePatternFile) {
   EXPECT_EQ(r.out, report("g.txt", "pattern", "3", "2"));
 }
 
-TEST_F(Varnholt, WarnsAndKeepsTheCountWhenAReadFails) {
+TEST_F(Varnholt, WarnsKeepsTheCountAndFailsWhenAReadFails) {
   Outcome r = run({program, "/proc/self/mem", "p", "1"});
   EXPECT_EQ(r.out, report("/proc/self/mem", "p", "1", "1"));
   EXPECT_EQ(r.err,
             " varnholt: warning: read error in genotype file /proc/self/mem: Input/output error\n");
-  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.status, 1);
 }
 
-TEST_F(Varnholt, FailsOnlyWhenStandardOutputCannotBeWritten) {
+TEST_F(Varnholt, FailsWhenStandardOutputCannotBeWrittenNotStandardError) {
   Outcome r = run({program, "g.txt", "p", "1"}, Options{dir, "/dev/full", 022, {}});
   EXPECT_EQ(r.err, " varnholt: error: cannot write standard output: No space left on device\n");
   EXPECT_EQ(r.status, 1);
@@ -445,7 +474,7 @@ TEST_F(Varnholt, FailsOnlyWhenStandardOutputCannotBeWritten) {
       {"\"$V\" --help 2>&1 >/dev/full; echo status=$?",
        " varnholt: error: cannot write standard output: No space left on device\nstatus=1\n"},
       // Standard error cannot take the warning: the run goes on as before.
-      {"\"$V\" sub p 1 2>/dev/full; echo status=$?", report("sub", "p", "1", "0") + "status=0\n"},
+      {"\"$V\" sub p 1 2>/dev/full; echo status=$?", report("sub", "p", "1", "0") + "status=1\n"},
       {"\"$V\" 2>/dev/full; echo status=$?", report("", "", "0", "0") + "status=0\n"},
       {"\"$V\" sub p x 2>/dev/full; echo status=$?",
        " genotype file=sub\n pattern file=p\nstatus=2\n"},
@@ -496,60 +525,104 @@ TEST_F(Varnholt, CountsExactlyUnderShortAndFailingReads) {
     std::string name = c.limit + "/" + c.failafter;
     EXPECT_EQ(r.out, report("g.txt", "p", "1", c.na)) << name;
     EXPECT_EQ(r.err, c.err) << name;
-    EXPECT_EQ(r.status, 0) << name;
+    EXPECT_EQ(r.status, c.err.empty() ? 0 : 1) << name;
   }
+}
+
+// What a terminal shows of out: a return goes back to the first column, a
+// line feed ends the row, ESC [ K clears the rest of the row; blanks at the
+// end of a row do not show.
+std::string screen(const std::string& out) {
+  std::string shown, row;
+  std::size_t column = 0;
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    if (out[i] == '\r') {
+      column = 0;
+    } else if (out[i] == '\n') {
+      shown += row.substr(0, row.find_last_not_of(' ') + 1) + "\n";
+      row.clear();
+      column = 0;
+    } else if (out.compare(i, 3, "\033[K") == 0) {
+      row.resize(column);
+      i += 2;
+    } else {
+      if (column < row.size())
+        row[column] = out[i];
+      else
+        row += out[i];
+      ++column;
+    }
+  }
+  return shown + row;
 }
 
 TEST_F(Varnholt, DrawsProgressOnlyInTheForegroundOfATerminalAndErasesIt) {
   if (emulated) GTEST_SKIP() << "the slow read() shim cannot be preloaded into an emulated program";
   if (!dynamic(program)) GTEST_SKIP() << "a static program has no loader to preload the shim";
-  write("g.txt", std::string(40, '\n'));  // 4 bytes a read, 150 ms each: about 1.6 s
+  write("g.txt", std::string(80, '\n'));  // 4 bytes a read, 150 ms each: 3 s
   Options options = here();
   options.env = shimmed({std::string("SHIM=") + VARNHOLT_FAILREAD_NAME, "VARNHOLT_READ_LIMIT=4",
-                         "VARNHOLT_READ_DELAY_MS=150"});
+                         "VARNHOLT_READ_DELAY_MS=150", "TERM=xterm"});
   struct Terminal {
     std::string script;
     unsigned short columns;
-    std::string shown;  // in some drawn text; none drawn where empty
+    std::string shown;     // in some drawn text; none drawn where empty
+    std::string drawings;  // d for a text drawn, e for an erase, repeats as one
+    std::string last;      // the screen's last line, where not the report's
   };
   const std::string slow = "LD_PRELOAD=$SHIM \"$V\" g.txt p 1";
+  // The count in the foreground, and signals sent to it from beside it.
+  auto signalled = [&](const std::string& signals) {
+    return "(sleep 1.6; for s in " + signals + "; do kill -$s $(cat pid); sleep 0.6; done) & " +
+           "sh -c 'echo $$ > pid; exec env LD_PRELOAD=$SHIM \"$V\" g.txt p 1'; echo status=$?";
+  };
   const Terminal cases[] = {
-      {slow, 80, " B of 40 B ("},
-      {"{ echo; sleep 0.7; echo; sleep 0.7; echo; sleep 0.7; echo; } | \"$V\" /dev/stdin p 1", 80,
-       " B, "},                                 // an amount and a rate, no size
-      {slow + " 2>/dev/null", 80, ""},          // standard error is no terminal
-      {"\"$V\" g.txt p 1", 80, ""},             // ends within a second
-      {"set -m; " + slow + " & wait", 80, ""},  // a background job
-      {slow, 30, "counting: "},
-      {slow, 12, ""},
+      {slow, 80, " B of 80 B (", "de", ""},
+      {"{ echo; sleep 0.7; echo; sleep 0.7; echo; sleep 0.7; echo; } | \"$V\" - p 1", 80, " B, ",
+       "de", ""},                                       // an amount and a rate, no size
+      {slow + " 2>/dev/null", 80, "", "", ""},          // standard error is no terminal
+      {"\"$V\" g.txt p 1", 80, "", "", ""},             // ends within a second
+      {"set -m; " + slow + " & wait", 80, "", "", ""},  // a background job
+      {slow, 30, "counting: ", "de", ""},
+      {slow, 12, "", "", ""},
+      {"TERM=dumb " + slow, 80, "counting: ", "", ""},  // blanks, no escape sequence
+      {signalled("INT"), 80, "counting: ", "de", "status=130"},
+      {signalled("TERM"), 80, "counting: ", "de", "Terminated\nstatus=143"},
+      {signalled("HUP"), 80, "counting: ", "de", "Hangup\nstatus=129"},
+      {signalled("TSTP CONT"), 80, "counting: ", "dede", " allocation size=          81\nstatus=0"},
+      // Narrowed until nothing fits, the text goes at once.
+      {"(sleep 1.6; stty cols 12 </dev/tty) & " + signalled("WINCH KILL"), 80, "counting: ", "de",
+       "Killed\nstatus=137"},
+      // Drawn in the foreground, ended in the background: the shell owns the line.
+      {"exec bash -c 'set -m; " + slow +
+           " & p=$!; (sleep 1.6; kill -STOP $p) & fg %1; bg; wait $p'",
+       80, "counting: ", "d", ""},
   };
   for (const Terminal& c : cases) {
     options.columns = c.columns;
     Outcome r = shell(c.script, options);
-    bool fifo = c.script.find("stdin") != std::string::npos;
-    std::string screen;  // the report as the terminal gets it, each line feed after a return
-    for (char ch : report(fifo ? "/dev/stdin" : "g.txt", "p", "1", fifo ? "5" : "41"))
-      screen += ch == '\n' ? "\r\n" : std::string(1, ch);
+    bool fifo = c.script.find(" - p") != std::string::npos;
     // Each drawing is a carriage return, a text, and a clear to the end of the line.
-    std::string rest = r.out;
-    bool drawn = false, shown = false;
-    for (std::size_t at = 0; (at = rest.find('\r', at)) != std::string::npos;) {
-      std::size_t end = rest.find("\033[K", at);
-      if (rest[at + 1] == '\n' || end == std::string::npos) {
-        ++at;
-        continue;
-      }
-      std::string text = rest.substr(at + 1, end - at - 1);
+    std::string drawings;
+    for (std::size_t at = 0; (at = r.out.find('\r', at)) != std::string::npos; ++at) {
+      std::size_t end = r.out.find("\033[K", at);
+      if (r.out[at + 1] == '\n' || end == std::string::npos) continue;
+      std::string text = r.out.substr(at + 1, end - at - 1);
       EXPECT_LT(text.size(), c.columns) << c.script << ": " << text;
-      drawn = drawn || !text.empty();
-      shown = shown || (!c.shown.empty() && text.find(c.shown) != std::string::npos);
-      rest.erase(at, end + 3 - at);
+      char kind = text.empty() ? 'e' : 'd';
+      if (drawings.empty() || drawings.back() != kind) drawings += kind;
     }
-    EXPECT_EQ(rest, screen) << c.script;
-    EXPECT_EQ(drawn, !c.shown.empty()) << c.script << ": " << r.out;
-    EXPECT_EQ(shown, !c.shown.empty()) << c.script << ": " << r.out;
-    EXPECT_EQ(rest != r.out, r.out.find("\r\033[K allocation size=") != std::string::npos)
-        << c.script << ": erased before the last line";
+    EXPECT_EQ(drawings, c.drawings) << c.script << ": " << r.out;
+    EXPECT_EQ(r.out.find(c.shown.empty() ? "counting" : c.shown) != std::string::npos,
+              !c.shown.empty())
+        << c.script << ": " << r.out;
+    if (c.drawings.back() == 'd') continue;  // left drawn: the report follows its text
+    std::string expected = report(fifo ? "-" : "g.txt", "p", "1", fifo ? "5" : "81");
+    if (!c.last.empty()) {
+      expected.erase(expected.rfind(" allocation"));
+      expected += c.last + "\n";
+    }
+    EXPECT_EQ(screen(r.out), expected) << c.script << ": " << r.out;
   }
 }
 
@@ -621,7 +694,7 @@ TEST_F(Unprivileged, WarnsWhereThePermissionsForbid) {
     EXPECT_EQ(r.out, report(path, "p", "1", "0"));
     EXPECT_EQ(r.err,
               " varnholt: warning: cannot open genotype file " + path + ": Permission denied\n");
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.status, 1);
   }
   EXPECT_FALSE(exists(dir + "/locked/new.txt"));
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Checks the program as it is installed and packaged.
-#   package_test.sh install|manual|deb|debian|image|tgz SOURCE_DIR BUILD_DIR
+#   package_test.sh install|manual|deb|debian|image|tgz|workflow SOURCE_DIR BUILD_DIR
 # Exits 77 (skipped) where a tool it needs is missing.
 set -euo pipefail
 what=$1 source=$2 build=$3
@@ -88,10 +88,14 @@ debian)
   ;;
 image)
   # The two-processor image that packaging/image.sh wrote, checked without
-  # starting a container: its index, each image's files, and the example
-  # run with the program inside it (chroot, or qemu-aarch64 for arm64).
+  # starting a container: its index and, for each image, its size, its
+  # program and the task scripts of workflow engines, run as a container
+  # runtime runs them: the layers unpacked, then chroot in new mount and
+  # PID namespaces with /proc and /dev mounted (arm64 through qemu's
+  # binfmt_misc handler).
   need jq
   need chroot
+  need unshare
   version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
   mkdir "$work/oci" && tar -xf "$source/build/image/varnholt-$version.oci.tar" -C "$work/oci"
   blob() { echo "$work/oci/blobs/sha256/${1#sha256:}"; }
@@ -99,38 +103,91 @@ image)
     "varnholt:'"$version"'") | .digest' "$work/oci/index.json")")
   [ "$(jq -r '[.manifests[].platform | .os + "/" + .architecture] | sort | join(" ")' "$list")" = \
     "linux/amd64 linux/arm64" ] || fail "image index: $(jq -c . "$list")"
+  # arm64 programs start through qemu-aarch64-static, which the F flag
+  # keeps open for use inside a chroot.
+  binfmt=/proc/sys/fs/binfmt_misc
+  [ -e "$binfmt/register" ] || mount -t binfmt_misc binfmt_misc "$binfmt" || fail "cannot mount $binfmt"
+  [ -e "$binfmt/qemu-aarch64" ] || cat /usr/lib/binfmt.d/qemu-aarch64.conf >"$binfmt/register" ||
+    fail "cannot register qemu-aarch64 (Debian's qemu-user-static)"
+  grep -q '^flags:.*F' "$binfmt/qemu-aarch64" || fail "qemu-aarch64 is registered without the F flag"
+
+  expected=${expected_run/"$source/examples/genotypes.txt"/genotypes.txt}
+  inimage() {  # inimage COMMAND...: runs COMMAND in the image, from its task folder
+    env -i "$path" HOME=/ unshare --mount --pid --fork --kill-child -- /bin/sh -c '
+      mount -t proc proc "$0/proc" && mount --rbind /dev "$0/dev" &&
+        exec chroot "$0" /bin/sh -c "cd /work/task && exec \"\$@\"" sh "$@"' "$root" "$@"
+  }
+  row() {  # row ENGINE EXPECTED COMMAND...: one way an engine runs a task
+    local engine=$1 want=$2 got
+    shift 2
+    got=$(inimage "$@" 2>&1) || fail "$arch, $engine: status $?: $got"
+    [ "$got" = "$want" ] || fail "$arch, $engine printed: $got"
+  }
   for pair in amd64:static arm64:static-aarch64; do
     arch=${pair%:*} preset=${pair#*:}
     manifest=$(blob "$(jq -r '.manifests[] | select(.platform.architecture == "'"$arch"'") | .digest' "$list")")
     config=$(blob "$(jq -r .config.digest "$manifest")")
-    [ "$(jq -c '[.architecture, .config.Entrypoint, .config.WorkingDir,
-      .config.Labels["org.opencontainers.image.version"]]' "$config")" = \
-      '["'"$arch"'",["/usr/local/bin/varnholt"],"/data","'"$version"'"]' ] ||
-      fail "$arch image config: $(jq -c .config "$config")"
     root=$work/root-$arch
     mkdir "$root"
     for layer in $(jq -r '.layers[].digest' "$manifest"); do tar -xzf "$(blob "$layer")" -C "$root"; done
-    [ "$(files "$root")" = "usr/local/bin/varnholt" ] || fail "$arch image files: $(files "$root")"
-    [ "$(cd "$root" && find . -type d | sort | tr '\n' ' ')" = ". ./usr ./usr/local ./usr/local/bin " ] ||
-      fail "$arch image folders"
+    size=$(du -sb "$root" | cut -f1)
+    echo "$arch image: $size bytes unpacked"
+    [ "$size" -lt $((8 << 20)) ] || fail "$arch image is $size bytes unpacked, over 8 MiB"
     # The very program of the cluster tarball.
     cpack --config "$source/build/$preset/CPackConfig.cmake" -G TGZ -B "$work/tgz-$arch" >/dev/null
     mkdir "$work/unpacked-$arch"
     tar -xzf "$work/tgz-$arch"/varnholt-*.tar.gz -C "$work/unpacked-$arch"
     cmp "$root/usr/local/bin/varnholt" "$work/unpacked-$arch/bin/varnholt" ||
       fail "$arch image program differs from the tarball's"
-    mkdir "$root/data"
-    cp "$source/examples/genotypes.txt" "$root/data/"
-    if [ "$arch" = amd64 ]; then
-      genotypes=/data/genotypes.txt
-      out=$(chroot "$root" /usr/local/bin/varnholt "$genotypes" patterns.mat 250)
-    else
-      genotypes=$root/data/genotypes.txt
-      out=$(qemu-aarch64 "$root/usr/local/bin/varnholt" "$genotypes" patterns.mat 250)
-    fi
-    [ "$out" = "${expected_run/"$source/examples/genotypes.txt"/$genotypes}" ] ||
-      fail "$arch image program printed: $out"
+    [ "$(jq -r .config.Entrypoint "$config")" = null ] || fail "$arch image has an entrypoint"
+    path=$(jq -r '.config.Env[] | select(startswith("PATH="))' "$config")
+    mapfile -t command < <(jq -r '.config.Cmd[]' "$config")
+    # A task folder as an engine mounts it: the task script, the example,
+    # and the traced wrapper.
+    mkdir -p "$root/proc" "$root/dev" "$root/work/task"
+    cp "$source/examples/genotypes.txt" "$root/work/task/"
+    echo 'varnholt genotypes.txt patterns.mat 250' >"$root/work/task/.command.sh"
+    printf 'varnholt genotypes.txt patterns.mat 250\nsleep 2\n' >"$root/work/task/sleeps.sh"
+    cp "$source/tests/traced_task.sh" "$root/work/task/.command.run"
+    row "Nextflow" "$expected" /bin/bash -ue .command.sh
+    row "Nextflow, traced" "$expected" /bin/bash .command.run sleeps.sh
+    row "Snakemake, Apptainer" "$expected" bash -c 'set -euo pipefail; varnholt genotypes.txt patterns.mat 250'
+    row "default command" "Usage: varnholt GENOTYPEFILE PATTERNFILE NPOS" \
+      /bin/sh -c '"$@" | head -n 1' sh "${command[@]}"
+    trace=$(cat "$root/work/task/.command.trace")
+    echo "$arch traced task: $(echo $trace)"
+    awk -F= '$2 > 0 { n++ } END { exit n != 2 }' <<<"$trace" || fail "$arch traced task: $trace"
   done
+  ;;
+workflow)
+  # The Snakemake workflow and the CWL tool of examples/workflow, run by
+  # the engines themselves with this build's program on PATH.
+  need snakemake
+  need cwltool
+  need jq
+  PATH=$(cd "$build" && pwd):$PATH
+  run=$work/run
+  mkdir -p "$run/genotypes"
+  : >"$run/genotypes/empty.txt"
+  printf 'a\nb\nc' >"$run/genotypes/unterminated.txt"
+  seq 1 3000 >"$run/genotypes/lines.txt"
+  snakemake --cores 2 --snakefile "$source/examples/workflow/Snakefile" --directory "$run" \
+    >"$work/snakemake.log" 2>&1 || fail "snakemake: $(tail -n 20 "$work/snakemake.log")"
+  [ "$(cat "$run/sizes.tsv")" = "$(printf 'empty\t1\nlines\t3001\nunterminated\t4')" ] ||
+    fail "sizes.tsv: $(cat "$run/sizes.tsv")"
+  # A file that cannot be counted fails the workflow.
+  mkdir "$run/genotypes/folder.txt"
+  ! snakemake --cores 2 --snakefile "$source/examples/workflow/Snakefile" --directory "$run" \
+    >"$work/snakemake.log" 2>&1 || fail "snakemake took a folder for a genotype file"
+  tool=$source/examples/workflow/varnholt.cwl
+  cwltool --validate "$tool" >"$work/cwltool.log" 2>&1 || fail "cwltool --validate: $(cat "$work/cwltool.log")"
+  out=$(cd "$work" && cwltool --quiet --no-container --outdir "$work/cwl" "$tool" \
+    --genotypes "$source/examples/genotypes.txt" --npos 250 2>"$work/cwltool.log") ||
+    fail "cwltool: $(cat "$work/cwltool.log")"
+  [ "$(jq .allocation_size <<<"$out")" = 121 ] || fail "cwltool printed: $out"
+  # The runner stages the genotype file under a path of its own.
+  [ "$(tail -n 3 "$work/cwl/report.txt")" = "$(tail -n 3 <<<"$expected_run")" ] ||
+    fail "report.txt: $(cat "$work/cwl/report.txt")"
   ;;
 tgz)
   # The archive a cluster user unpacks into a prefix of their own.
@@ -145,6 +202,8 @@ tgz)
   listed=$(tar -tzf "$tgz" | grep -v '/$' | sort)
   [ "$listed" = "bin/varnholt
 share/doc/varnholt/LICENSE
+share/doc/varnholt/libc6.copyright
+share/doc/varnholt/libstdc++6.copyright
 share/man/man1/varnholt.1" ] || fail "archive contents: $listed"
   mkdir "$work/local" && tar -xzf "$tgz" -C "$work/local"
   out=$($emulator "$work/local/bin/varnholt" "$source/examples/genotypes.txt" patterns.mat 250)

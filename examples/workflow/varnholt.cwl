@@ -1,0 +1,55 @@
+#!/usr/bin/env cwl-runner
+# SPDX-License-Identifier: MIT
+# varnholt as a CWL tool: any runner (cwltool, Toil on a cluster) sizes a
+# genotype file with it and hands the allocation size on as a number.
+#
+#   cwltool examples/workflow/varnholt.cwl --genotypes g.txt --npos 250
+cwlVersion: v1.2
+class: CommandLineTool
+label: Size a genotype file by its records
+doc: |
+  Echoes the genotype file, the pattern file and the number of positions,
+  and reports one more than the genotype file's number of records as the
+  allocation size. Fails (exit status 1) where the file cannot be counted.
+
+baseCommand: varnholt
+
+requirements:
+  InlineJavascriptRequirement: {}
+
+hints:
+  DockerRequirement:
+    # The image of packaging/image.sh, loaded (podman load, docker load)
+    # or pushed to a registry under this name.
+    dockerPull: varnholt:0.1.0
+
+inputs:
+  genotypes:
+    type: File
+    doc: The genotype file; its records (lines) are counted.
+    inputBinding:
+      position: 1
+  patterns:
+    type: string
+    default: patterns.mat
+    doc: The pattern mat file's name; echoed only, never opened.
+    inputBinding:
+      position: 2
+  npos:
+    type: int
+    doc: The number of positions (SNP or haplotype), -9999 to 99999.
+    inputBinding:
+      position: 3
+
+stdout: report.txt
+
+outputs:
+  report:
+    type: stdout
+  allocation_size:
+    type: int
+    doc: One more than the number of records of the genotype file.
+    outputBinding:
+      glob: report.txt
+      loadContents: true
+      outputEval: $(parseInt(self[0].contents.match(/^ allocation size= *(-?[0-9]+)$/m)[1]))

@@ -145,26 +145,28 @@ int countrecords(const char* path, std::int64_t* records, int* error, char* head
 }
 
 const char* compressedformat(const char* head, std::size_t length, const char** tool) {
-  auto starts = [&](const char* magic, std::size_t size) {
-    return length >= size && std::memcmp(head, magic, size) == 0;
-  };
+  constexpr char gzip[] = {'\x1f', '\x8b', '\x08'};  // BGZF, of samtools and tabix, too
+  constexpr char xz[] = {'\xfd', '7', 'z', 'X', 'Z', '\0'};
+  constexpr char zstd[] = {'\x28', '\xb5', '\x2f', '\xfd'};
   // bzip2: "BZh", the block size, then the magic of a block or of the end.
-  bool bzip2 = starts("BZh", 3) && length >= 10 && head[3] >= '1' && head[3] <= '9' &&
-               (std::memcmp(head + 4, "1AY&SY", 6) == 0 ||
-                std::memcmp(head + 4, "\x17\x72\x45\x38\x50\x90", 6) == 0);
+  constexpr char bzipblock[] = {'1', 'A', 'Y', '&', 'S', 'Y'};
+  constexpr char bzipend[] = {'\x17', '\x72', '\x45', '\x38', '\x50', '\x90'};
+  auto at = [&](std::size_t offset, const char* magic, std::size_t size) {
+    return length >= offset + size && std::memcmp(head + offset, magic, size) == 0;
+  };
+  bool bzip2 = at(0, "BZh", 3) && length > 3 && head[3] >= '1' && head[3] <= '9' &&
+               (at(4, bzipblock, sizeof bzipblock) || at(4, bzipend, sizeof bzipend));
   const char* format = nullptr;
-  if (starts("\x1f\x8b\x08", 3)) {  // BGZF, as samtools and tabix write it, is gzip too
+  if (at(0, gzip, sizeof gzip)) {
     format = "gzip";
     *tool = "zcat";
   } else if (bzip2) {
     format = "bzip2";
     *tool = "bzcat";
-  } else if (starts("\xfd"
-                    "7zXZ\x00",
-                    6)) {
+  } else if (at(0, xz, sizeof xz)) {
     format = "xz";
     *tool = "xzcat";
-  } else if (starts("\x28\xb5\x2f\xfd", 4)) {
+  } else if (at(0, zstd, sizeof zstd)) {
     format = "zstd";
     *tool = "zstdcat";
   }

@@ -13,7 +13,7 @@ inline constexpr int countreadfailed = 2;    // a read failed before the end
 inline constexpr int countdanglinglink = 3;  // a symbolic link to nothing; no records
 
 // The count reads a file in blocks of this many bytes.
-inline constexpr std::size_t countblocksize = 1024 * 1024;
+inline constexpr std::size_t countblocksize = std::size_t{1024} * 1024;
 
 // The first bytes of a file that countrecords() keeps for a look at its
 // format.

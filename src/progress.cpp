@@ -127,7 +127,7 @@ void onsignal(int signal) {
   sigemptyset(&set);
   sigaddset(&set, signal);
   sigprocmask(SIG_UNBLOCK, &set, nullptr);
-  raise(signal);
+  (void)raise(signal);
   errno = saved;
 }
 
@@ -251,7 +251,7 @@ void progressupdate(std::int64_t done) {
       while (end - 1 < older && end - 1 < room) line[end++] = ' ';
       if (length == 0) line[end++] = '\r';
     } else {
-      std::memcpy(line + end, "\033[K", 3);
+      std::memcpy(line + end, "\033[K", 4);
       end += 3;
     }
     draw(line, end);
@@ -262,7 +262,7 @@ void progressupdate(std::int64_t done) {
       erase[length + 1] = '\r';
       eraselength = length + 2;
     } else {
-      std::memcpy(erase + 1, "\033[K", 3);
+      std::memcpy(erase + 1, "\033[K", 4);
       eraselength = 4;
     }
     drawn = length > 0 ? 1 : 0;

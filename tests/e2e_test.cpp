@@ -570,7 +570,7 @@ TEST_F(Varnholt, DrawsProgressOnlyInTheForegroundOfATerminalAndErasesIt) {
     std::string drawings;  // d for a text drawn, e for an erase, repeats as one
     std::string last;      // the screen's last line, where not the report's
   };
-  const std::string slow = "LD_PRELOAD=$SHIM \"$V\" g.txt p 1";
+  const std::string shimmedv = "LD_PRELOAD=$SHIM \"$V\"", slow = shimmedv + " g.txt p 1";
   // The count in the foreground, and signals sent to it from beside it.
   auto signalled = [&](const std::string& signals) {
     return "(sleep 1.6; for s in " + signals + "; do kill -$s $(cat pid); sleep 0.6; done) & " +
@@ -579,10 +579,11 @@ TEST_F(Varnholt, DrawsProgressOnlyInTheForegroundOfATerminalAndErasesIt) {
   const Terminal cases[] = {
       {slow, 80, " B of 80 B (", "de", ""},
       {"{ echo; sleep 0.7; echo; sleep 0.7; echo; sleep 0.7; echo; } | \"$V\" - p 1", 80, " B, ",
-       "de", ""},                                       // an amount and a rate, no size
-      {slow + " 2>/dev/null", 80, "", "", ""},          // standard error is no terminal
-      {"\"$V\" g.txt p 1", 80, "", "", ""},             // ends within a second
-      {"set -m; " + slow + " & wait", 80, "", "", ""},  // a background job
+       "de", ""},                                                   // an amount and a rate, no size
+      {shimmedv + " - p 1 < g.txt", 80, " B of 80 B (", "de", ""},  // standard input, a file
+      {slow + " 2>/dev/null", 80, "", "", ""},                      // standard error is no terminal
+      {"\"$V\" g.txt p 1", 80, "", "", ""},                         // ends within a second
+      {"set -m; " + slow + " & wait", 80, "", "", ""},              // a background job
       {slow, 30, "counting: ", "de", ""},
       {slow, 12, "", "", ""},
       {"TERM=dumb " + slow, 80, "counting: ", "", ""},  // blanks, no escape sequence
@@ -601,7 +602,8 @@ TEST_F(Varnholt, DrawsProgressOnlyInTheForegroundOfATerminalAndErasesIt) {
   for (const Terminal& c : cases) {
     options.columns = c.columns;
     Outcome r = shell(c.script, options);
-    bool fifo = c.script.find(" - p") != std::string::npos;
+    bool piped = c.script.find("echo;") != std::string::npos;
+    bool standardinput = c.script.find(" - p") != std::string::npos;
     // Each drawing is a carriage return, a text, and a clear to the end of the line.
     std::string drawings;
     for (std::size_t at = 0; (at = r.out.find('\r', at)) != std::string::npos; ++at) {
@@ -617,7 +619,7 @@ TEST_F(Varnholt, DrawsProgressOnlyInTheForegroundOfATerminalAndErasesIt) {
               !c.shown.empty())
         << c.script << ": " << r.out;
     if (c.drawings.back() == 'd') continue;  // left drawn: the report follows its text
-    std::string expected = report(fifo ? "-" : "g.txt", "p", "1", fifo ? "5" : "81");
+    std::string expected = report(standardinput ? "-" : "g.txt", "p", "1", piped ? "5" : "81");
     if (!c.last.empty()) {
       expected.erase(expected.rfind(" allocation"));
       expected += c.last + "\n";

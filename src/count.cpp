@@ -51,11 +51,10 @@ int openorcreate(const char* path) {
   }
 }
 
-// Returns an open descriptor for the path, or standard input for "-", and
-// sets *size to what is left to read of a regular file, -1 for anything
-// else; or returns -1 with *error set, or -2 for a dangling link.
-int openinput(const char* path, int* error, std::int64_t* size) {
-  bool standardinput = std::strcmp(path, "-") == 0;
+// Returns an open descriptor for the path, or standard input, and sets
+// *size to what is left to read of a regular file, -1 for anything else;
+// or returns -1 with *error set, or -2 for a dangling link.
+int openinput(const char* path, bool standardinput, int* error, std::int64_t* size) {
   int fd = standardinput ? 0 : openorcreate(path);
   if (fd == -2) {
     *error = ENOENT;
@@ -107,7 +106,8 @@ int countrecords(const char* path, std::int64_t* records, int* error, char* head
   *records = 0;
   std::size_t kept = 0;
   std::int64_t size = -1;
-  int fd = openinput(path, error, &size);
+  bool standardinput = std::strcmp(path, "-") == 0;
+  int fd = openinput(path, standardinput, error, &size);
   if (headlength != nullptr) *headlength = 0;
   if (fd == -2) return countdanglinglink;
   if (fd < 0) return countnotopened;
@@ -137,7 +137,7 @@ int countrecords(const char* path, std::int64_t* records, int* error, char* head
   }
   // Gone from the terminal before the caller writes anything.
   progressend();
-  if (fd != 0) close(fd);
+  if (!standardinput) close(fd);
   if (headlength != nullptr) *headlength = kept;
   // A line cut short by a failed read was never completed: it is not a record.
   *records = ios == countdone ? recordsof(linefeeds, lastbyte) : linefeeds;

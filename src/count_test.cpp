@@ -134,10 +134,7 @@ TEST(CompressedFormat, IsKnownByItsMagicBytes) {
       {std::string("\x1f\x8b\x08\x04\0\0\0\0\0\xff\x06\0BC", 14), "gzip"},  // BGZF
       {"BZh91AY&SY", "bzip2"},
       {"BZh1\x17\x72\x45\x38\x50\x90", "bzip2"},  // empty
-      {std::string("\xfd"
-                   "7zXZ\0\0",
-                   7),
-       "xz"},
+      {std::string("\xfd\x37zXZ\0", 6), "xz"},
       {"\x28\xb5\x2f\xfd", "zstd"},
       {"\x1f\x8b", ""},  // cut before the method
       {"BZh9 snp1 snp2", ""},

@@ -114,14 +114,20 @@ void release() {
   }
 }
 
+// The line is gone, and the handlers with it: erased where visible is set,
+// left alone otherwise (from the background, the shell owns the line).
+void takedown(bool visible) {
+  if (visible) draw(erase, eraselength);
+  drawn = 0;
+  release();
+}
+
 // Takes the line off the terminal, then lets the signal do what it would
 // have done: end the process, or stop it until it is continued. Only
 // async-signal-safe calls; the other caught signals wait meanwhile.
 void onsignal(int signal) {
   int saved = errno;
-  if (drawn != 0 && foreground()) draw(erase, eraselength);
-  drawn = 0;
-  release();
+  takedown(drawn != 0 && foreground());
   if (signal == SIGTSTP) resumed = 1;
   sigset_t set;
   sigemptyset(&set);
@@ -280,8 +286,6 @@ void progressend() {
   hold(&old);
   // From the background the line is left alone: the shell has written
   // below it since, and a write could stop the process (stty tostop).
-  if (columns() != 0) draw(erase, eraselength);
-  drawn = 0;
-  release();
+  takedown(columns() != 0);
   sigprocmask(SIG_SETMASK, &old, nullptr);
 }

@@ -32,6 +32,13 @@ done
 
 context=build/image/context
 rm -rf "$context"
+# Every tool of busybox becomes a link to it, where bash is not: the list
+# of the build machine's own busybox, whose Debian configuration is the
+# same on every processor. linuxrc is for a boot image, not a container.
+mkdir -p "$context"
+dpkg-deb -x "$(ls "$debs"/busybox-static_*_"$(dpkg --print-architecture)".deb)" "$context/native"
+tools=$("$context/native/bin/busybox" --list-full | grep -vx linuxrc)
+rm -rf "$context/native"
 for pair in static:amd64 static-aarch64:arm64; do
   preset=${pair%:*} arch=${pair#*:}
   cmake --workflow --preset "$preset" >/dev/null
@@ -51,23 +58,13 @@ for pair in static:amd64 static-aarch64:arm64; do
   cp "$stage-bash-static/bin/bash-static" "$root/bin/bash"
   cp "$stage-busybox-static/bin/busybox" "$root/bin/busybox"
   rm -rf "$stage"-*
-  mkdir -m 1777 "$root/tmp"
-done
-# Every tool of busybox as a link to it, where bash is not: the list of
-# the build machine's own busybox, whose Debian configuration is the same
-# on every processor.
-native=$(dpkg --print-architecture)
-dpkg-deb -x "$(ls "$debs"/busybox-static_*_"$native".deb)" "$context/native"
-for arch in amd64 arm64; do
-  root=$context/$arch
-  "$context/native/bin/busybox" --list-full | while read -r tool; do
-    # linuxrc is for a boot image, not a container.
-    [ -e "$root/$tool" ] || [ "$tool" = linuxrc ] && continue
+  for tool in $tools; do
+    [ -e "$root/$tool" ] || [ -L "$root/$tool" ] && continue
     mkdir -p "$root/$(dirname "$tool")"
     ln -s /bin/busybox "$root/$tool"
   done
+  mkdir -m 1777 "$root/tmp"
 done
-rm -rf "$context/native"
 chmod -R u=rwX,go=rX "$context"
 chmod 1777 "$context"/*/tmp
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "quote.h"
 
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -37,27 +38,48 @@ std::size_t utf8at(const unsigned char* s, std::size_t length, std::size_t i) {
   return size;
 }
 
+// Whether a character shows as something else or moves others: a C1
+// control, which some terminals obey, or a bidirectional control, which
+// reorders what follows it on the screen.
+bool disguises(std::uint32_t c) {
+  return (c >= 0x80 && c <= 0x9F) || c == 0x61C || c == 0x200E || c == 0x200F ||
+         (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
 // How many bytes from name[i] on must be written in octal: 1 for a C0
-// control, DEL or a byte outside well-formed UTF-8, 2 for a C1 control in
-// UTF-8 (C2 80 to C2 9F), which some terminals obey as well; 0 where
-// name[i] starts a character shown as it is.
+// control, DEL or a byte outside well-formed UTF-8, all of a character
+// that disguises(); 0 where name[i] starts a character shown as it is.
 std::size_t octalat(const unsigned char* s, std::size_t length, std::size_t i) {
   unsigned char c = s[i];
   if (c < 0x20 || c == 0x7F) return 1;
   std::size_t size = utf8at(s, length, i);
   if (size == 0) return 1;
-  return c == 0xC2 && s[i + 1] <= 0x9F ? 2 : 0;
+  if (size == 1) return 0;
+  // The lead byte's bits, then six from each continuation byte.
+  std::uint32_t point = c & (0x7Fu >> size);
+  for (std::size_t k = 1; k < size; ++k) point = point << 6 | (s[i + k] & 0x3Fu);
+  return disguises(point) ? size : 0;
+}
+
+// Whether quotename() writes the name as it is.
+bool plain(const unsigned char* s, std::size_t length) {
+  for (std::size_t i = 0; i < length; i += utf8at(s, length, i)) {
+    if (octalat(s, length, i) != 0) return false;
+  }
+  return true;
+}
+
+// The bytes a shell word may hold without quotes, whatever surrounds it.
+bool bare(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+         (c != 0 && std::strchr("_./+,:@%=-", c) != nullptr);
 }
 
 }  // namespace
 
 std::size_t quotename(const char* name, std::size_t length, char* out) {
   const auto* s = reinterpret_cast<const unsigned char*>(name);
-  bool plain = true;
-  for (std::size_t i = 0; i < length && plain; i += utf8at(s, length, i)) {
-    plain = octalat(s, length, i) == 0;
-  }
-  if (plain) {
+  if (plain(s, length)) {
     std::memcpy(out, name, length);
     return length;
   }
@@ -84,6 +106,35 @@ std::size_t quotename(const char* name, std::size_t length, char* out) {
     } else {
       for (std::size_t end = i + utf8at(s, length, i); i < end; ++i)
         out[n++] = static_cast<char>(s[i]);
+    }
+  }
+  out[n++] = '\'';
+  return n;
+}
+
+std::size_t shellword(const char* name, std::size_t length, char* out) {
+  const auto* s = reinterpret_cast<const unsigned char*>(name);
+  std::size_t n = 0;
+  if (length > 0 && name[0] == '-') {
+    out[n++] = '.';
+    out[n++] = '/';
+  }
+  if (!plain(s, length)) return n + quotename(name, length, out + n);
+  std::size_t i = 0;
+  while (i < length && bare(s[i])) ++i;
+  if (length > 0 && i == length) {
+    std::memcpy(out + n, name, length);
+    return n + length;
+  }
+  // Inside single quotes every byte stands for itself but the quote, which
+  // ends them: end, write it escaped, begin again.
+  out[n++] = '\'';
+  for (i = 0; i < length; ++i) {
+    if (name[i] == '\'') {
+      std::memcpy(out + n, "'\\''", 4);
+      n += 4;
+    } else {
+      out[n++] = name[i];
     }
   }
   out[n++] = '\'';

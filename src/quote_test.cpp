@@ -16,20 +16,33 @@ std::string quoted(const std::string& name) {
   return out;
 }
 
+std::string pasted(const std::string& name) {
+  std::string out(shellwordsize(name.size()), '#');
+  out.resize(shellword(name.data(), name.size(), out.data()));
+  return out;
+}
+
 struct Case {
   std::string name, shown;
+  std::string pasted{};  // as a shell word, where not as shown
 };
 
 // Names of well-formed UTF-8 without a control character stay as they are.
 const Case cases[] = {
-    {"", ""},
+    {"", "", "''"},
     {"geno.txt", "geno.txt"},
-    {" lead  in", " lead  in"},
-    {"it's \"x\" \\ $HOME `a` *", "it's \"x\" \\ $HOME `a` *"},
+    {"g_1-2+3,x:y@z%=.vcf.gz", "g_1-2+3,x:y@z%=.vcf.gz"},
+    {" lead  in", " lead  in", "' lead  in'"},
+    {"it's \"x\" \\ $HOME `a` *", "it's \"x\" \\ $HOME `a` *", "'it'\\''s \"x\" \\ $HOME `a` *'"},
+    {"a;rm -f x.gz", "a;rm -f x.gz", "'a;rm -f x.gz'"},
+    {"$(touch x)~{a,b}!", "$(touch x)~{a,b}!", "'$(touch x)~{a,b}!'"},
+    {"-h.gz", "-h.gz", "./-h.gz"},  // no option to the tool
     {"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\xa7\xac \xf4\x8f\xbf\xbf \xed\x9f\xbf",
-     "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\xa7\xac \xf4\x8f\xbf\xbf \xed\x9f\xbf"},  // UTF-8
+     "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\xa7\xac \xf4\x8f\xbf\xbf \xed\x9f\xbf",
+     "'caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\xa7\xac \xf4\x8f\xbf\xbf \xed\x9f\xbf'"},  // UTF-8
     {"x\n allocation size=           5", "$'x\\n allocation size=           5'"},
     {"a\tb\rc", "$'a\\tb\\rc'"},
+    {"-\t'", "$'-\\t\\''", "./$'-\\t\\''"},
     {"\x1b[2Jp", "$'\\033[2Jp'"},
     {"\x01"
      "7",
@@ -45,6 +58,14 @@ const Case cases[] = {
      "$'a\\302\\205b'"},
     {"\xc2\x9f\xc2\x80", "$'\\302\\237\\302\\200'"},
     {"\xc2\xa0 \xc2\x7f \xc2", "$'\xc2\xa0 \\302\\177 \\302'"},
+    // Bidirectional controls, which reorder the screen: evil<U+202E>txt.sh
+    // shows as evilhs.txt.
+    {"evil\xe2\x80\xaetxt.sh", "$'evil\\342\\200\\256txt.sh'"},
+    {"\xd8\x9c\xe2\x80\x8e\xe2\x80\x8f\xe2\x80\xaa\xe2\x81\xa6\xe2\x81\xa9",
+     "$'\\330\\234\\342\\200\\216\\342\\200\\217\\342\\200\\252\\342\\201\\246\\342\\201\\251'"},
+    {"\xd8\x9b\xe2\x80\x8d\xe2\x80\xa9\xe2\x80\xaf\xe2\x81\xa5\xe2\x81\xaa",
+     "\xd8\x9b\xe2\x80\x8d\xe2\x80\xa9\xe2\x80\xaf\xe2\x81\xa5\xe2\x81\xaa",
+     "'\xd8\x9b\xe2\x80\x8d\xe2\x80\xa9\xe2\x80\xaf\xe2\x81\xa5\xe2\x81\xaa'"},  // their neighbours
     // Bytes outside well-formed UTF-8 are quoted one by one: stray, cut,
     // overlong, surrogate, past U+10FFFF, F5-FF; a raw 9B is CSI to some.
     {"caf\xc3\xa9 \x80\xff", "$'caf\xc3\xa9 \\200\\377'"},
@@ -55,10 +76,14 @@ const Case cases[] = {
     {"\xc0\xaf\xe0\x80\xaf", "$'\\300\\257\\340\\200\\257'"},
     {"\xed\xa0\x80\xf4\x90\x80\x80", "$'\\355\\240\\200\\364\\220\\200\\200'"},
     {"\xf5\xe2\x82\xac'", "$'\\365\xe2\x82\xac\\''"},
+    {"\xf5\x80\x80\x80\xf7\xbf\xbf\xbf", "$'\\365\\200\\200\\200\\367\\277\\277\\277'"},
 };
 
 TEST(QuoteName, ShowsOnlyNamesWithControlOrNonUtf8BytesInAnsiCQuoting) {
-  for (const Case& c : cases) EXPECT_EQ(quoted(c.name), c.shown) << c.shown;
+  for (const Case& c : cases) {
+    EXPECT_EQ(quoted(c.name), c.shown) << c.shown;
+    EXPECT_EQ(pasted(c.name), c.pasted.empty() ? c.shown : c.pasted) << c.shown;
+  }
   // The longest name fits the size given for it.
   EXPECT_EQ(quoted(std::string(500, '\x01')).size(), quotedsize(500));
 }
@@ -66,17 +91,23 @@ TEST(QuoteName, ShowsOnlyNamesWithControlOrNonUtf8BytesInAnsiCQuoting) {
 TEST(QuoteName, BashReadsTheQuotedNameBackAsTheName) {
   if (access("/bin/bash", X_OK) != 0) GTEST_SKIP() << "no /bin/bash";
   for (const Case& c : cases) {
-    if (c.shown == c.name) continue;  // not shell quoting
-    // The quoted name reaches bash as its own script: printf %s NAME.
-    ASSERT_EQ(setenv("VARNHOLT_QUOTED", ("printf %s " + c.shown).c_str(), 1), 0);
-    // NOLINTNEXTLINE(cert-env33-c): the point is to ask bash itself
-    FILE* pipe = popen("/bin/bash -c \"$VARNHOLT_QUOTED\"", "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string back;
-    char buffer[256];
-    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) back.append(buffer, n);
-    EXPECT_EQ(pclose(pipe), 0) << c.shown;
-    EXPECT_EQ(back, c.name) << c.shown;
+    // Each form and what bash must read back: the shown name, where it is
+    // quoted, and the shell word, which names a leading - as ./-.
+    const std::string forms[][2] = {{c.shown, c.name},
+                                    {pasted(c.name), c.name[0] == '-' ? "./" + c.name : c.name}};
+    for (const auto& [form, back] : forms) {
+      if (&form == &forms[0][0] && form == c.name) continue;  // as it is: not shell quoting
+      // The quoted name reaches bash as its own script: printf %s NAME.
+      ASSERT_EQ(setenv("VARNHOLT_QUOTED", ("printf %s " + form).c_str(), 1), 0);
+      // NOLINTNEXTLINE(cert-env33-c): the point is to ask bash itself
+      FILE* pipe = popen("/bin/bash -c \"$VARNHOLT_QUOTED\"", "r");
+      ASSERT_NE(pipe, nullptr);
+      std::string got;
+      char buffer[256];
+      for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) got.append(buffer, n);
+      EXPECT_EQ(pclose(pipe), 0) << form;
+      EXPECT_EQ(got, back) << form;
+    }
   }
 }
 

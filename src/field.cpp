@@ -7,11 +7,17 @@ int setfield(char* field, const char* text) {
   std::memset(field, ' ', fieldsize);
   if (text == nullptr) return 0;
   std::size_t length = std::strlen(text);
-  std::size_t copied = length < fieldsize ? length : fieldsize;
-  std::memcpy(field, text, copied);
+  std::memcpy(field, text, length < fieldsize ? length : fieldsize);
+  return cutpast(text, fieldsize);
+}
+
+int cutpast(const char* text, std::size_t width) {
+  if (text == nullptr) return 0;
+  std::size_t i = 0;
+  while (i < width && text[i] != '\0') ++i;
   // Blanks past the end would have been dropped anyway: only a real
-  // character there makes the field name something else.
-  for (std::size_t i = copied; i < length; ++i) {
+  // character there is lost.
+  for (; text[i] != '\0'; ++i) {
     if (text[i] != ' ') return 1;
   }
   return 0;

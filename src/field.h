@@ -11,10 +11,14 @@
 inline constexpr std::size_t fieldsize = 500;
 
 // Fills field with blanks, then copies at most fieldsize characters of text
-// into it; a null text leaves it all blanks. Returns 1 when text has a
-// non-blank character past the field's end (the field then no longer holds
-// what the user gave), 0 otherwise.
+// into it; a null text leaves it all blanks. Returns cutpast(text,
+// fieldsize): 1 where the field no longer holds what the user gave.
 int setfield(char* field, const char* text);
+
+// 1 when text has a character other than a blank after its first width
+// characters, which a field of that width loses; 0 otherwise, and for a
+// null text.
+int cutpast(const char* text, std::size_t width);
 
 // The length of the first size characters of field without trailing blanks.
 std::size_t trimmedlength(const char* field, std::size_t size);

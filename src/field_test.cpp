@@ -11,6 +11,7 @@ struct ReadCase {
   const char* argument;  // nullptr: argument absent
   int status;
   std::int32_t value;
+  int cut = 0;  // a character other than a blank after the fifth
 };
 
 TEST(ReadI5, ReadsTheFirstFiveCharactersOfTheArgument) {
@@ -22,10 +23,11 @@ TEST(ReadI5, ReadsTheFirstFiveCharactersOfTheArgument) {
       {"", 0, 0},
       {"     ", 0, 0},
       {nullptr, 0, 0},
-      {"1234567", 0, 12345},
-      {"-99999", 0, -9999},
+      {"1234567", 0, 12345, 1},
+      {"-99999", 0, -9999, 1},
+      {"12345   ", 0, 12345},
       {"99999", 0, 99999},
-      {"123  x", 0, 123},
+      {"123  x", 0, 123, 1},
       {"00042", 0, 42},
       {"-0", 0, 0},
       {"    9", 0, 9},
@@ -33,7 +35,7 @@ TEST(ReadI5, ReadsTheFirstFiveCharactersOfTheArgument) {
       {"- 5", 0, -5},
       {"  1 2", 0, 12},
       {"12   ", 0, 12},
-      {"12345abc", 0, 12345},
+      {"12345abc", 0, 12345, 1},
       // Malformed: anything but blanks, one leading sign and digits.
       {"12.5", 1, 0},
       {"abc", 1, 0},
@@ -60,6 +62,7 @@ TEST(ReadI5, ReadsTheFirstFiveCharactersOfTheArgument) {
     std::string name = c.argument ? c.argument : "(absent)";
     EXPECT_EQ(status, c.status) << '"' << name << '"';
     EXPECT_EQ(value, c.status == 0 ? c.value : -77777) << '"' << name << '"';
+    EXPECT_EQ(cutpast(c.argument, 5), c.cut) << '"' << name << '"';
   }
 }
 

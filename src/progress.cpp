@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "progress.h"
 
+#include "progresstext.h"
+
 #include <sys/ioctl.h>
 #include <unistd.h>
 #include <cerrno>
-#include <cmath>
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -53,34 +53,6 @@ std::int64_t now() {
   timespec t{};
   clock_gettime(CLOCK_MONOTONIC, &t);
   return static_cast<std::int64_t>(t.tv_sec) * second + t.tv_nsec;
-}
-
-// "512 B", then one decimal in binary units: "1.5 KiB", "40.0 GiB".
-void amount(double bytes, char* out, std::size_t room) {
-  const char* const units[] = {"KiB", "MiB", "GiB", "TiB"};
-  if (bytes < 1024) {
-    (void)std::snprintf(out, room, "%d B", static_cast<int>(bytes));
-    return;
-  }
-  bytes /= 1024;
-  int unit = 0;
-  // Where the value would round to 1024.0, it reads 1.0 of the next unit.
-  while (unit < 3 && bytes >= 1023.95) {
-    bytes /= 1024;
-    ++unit;
-  }
-  (void)std::snprintf(out, room, "%.1f %s", bytes, units[unit]);
-}
-
-// "0:24", or "1:02:03" from an hour on; no wait beyond 9999 hours is told.
-void duration(double seconds, char* out, std::size_t room) {
-  const double longest = 9999.0 * 3600 + 3599;
-  int s = static_cast<int>(std::lround(seconds < longest ? seconds : longest));
-  if (s >= 3600) {
-    (void)std::snprintf(out, room, "%d:%02d:%02d", s / 3600 % 10000, s / 60 % 60, s % 60);
-  } else {
-    (void)std::snprintf(out, room, "%d:%02d", s / 60 % 60, s % 60);
-  }
 }
 
 bool foreground() {
@@ -168,51 +140,34 @@ void remember(std::int64_t t, std::int64_t done) {
   while (held > 1 && t - sampletime[(newest - held + 1 + samples) % samples] > ratewindow) --held;
 }
 
-}  // namespace
-
-std::size_t progresstext(std::int64_t done, std::int64_t total, std::int64_t recent,
-                         std::int64_t elapsed, int width, char* out) {
-  char counted[16], sized[16], rate[16], left[16];
-  amount(static_cast<double>(done), counted, sizeof counted);
-  double persecond =
-      elapsed > 0 ? static_cast<double>(recent) * second / static_cast<double>(elapsed) : 0;
-  amount(persecond, rate, sizeof rate);
-  // In order of preference, each shorter than the one before.
-  char texts[4][progresssize];
-  int count = 0;
-  // A file that has grown past its size at the start is counted as a pipe
-  // is: its end is no longer known.
-  if (total > 0 && done <= total) {
-    amount(static_cast<double>(total), sized, sizeof sized);
-    std::int64_t percent = done * 100 / total;
-    duration(persecond == 0 ? 0 : static_cast<double>(total - done) / persecond, left, sizeof left);
-    if (persecond > 0) {
-      (void)std::snprintf(texts[count++], progresssize, "counting: %s of %s (%d%%), %s/s, %s left",
-                          counted, sized, static_cast<int>(percent), rate, left);
-      (void)std::snprintf(texts[count++], progresssize, "counting: %s of %s (%d%%), %s left",
-                          counted, sized, static_cast<int>(percent), left);
-    }
-    (void)std::snprintf(texts[count++], progresssize, "counting: %s of %s (%d%%)", counted, sized,
-                        static_cast<int>(percent));
-    (void)std::snprintf(texts[count++], progresssize, "counting: %d%%", static_cast<int>(percent));
+// Around the text of length bytes at line + 1: what draws it in place of
+// the one before, returning that length, and in erase what takes it off
+// again, should a signal come or the count end.
+std::size_t layout(std::size_t length, int width) {
+  line[0] = '\r';
+  erase[0] = '\r';
+  std::size_t end = 1 + length;
+  if (dumb) {
+    // No escape sequence: blanks over as much of the older text as was
+    // longer, within the width, and blanks over this one to erase it.
+    std::size_t older = eraselength > 2 ? eraselength - 2 : 0;
+    std::size_t room = static_cast<std::size_t>(width) - 1;
+    while (end - 1 < older && end - 1 < room) line[end++] = ' ';
+    if (length == 0) line[end++] = '\r';
+    std::memset(erase + 1, ' ', length);
+    erase[length + 1] = '\r';
+    eraselength = length + 2;
   } else {
-    // A pipe, a FIFO or a device: no size, so no share and no end in sight.
-    if (persecond > 0) {
-      (void)std::snprintf(texts[count++], progresssize, "counting: %s, %s/s", counted, rate);
-    }
-    (void)std::snprintf(texts[count++], progresssize, "counting: %s", counted);
+    // Clear what is left of the older text; the erase clears it all.
+    std::memcpy(line + end, "\033[K", 3);
+    end += 3;
+    std::memcpy(erase + 1, "\033[K", 3);
+    eraselength = 4;
   }
-  // Narrower than the terminal: a line that reaches the last column may
-  // wrap, and a carriage return then goes back to the wrong row.
-  for (int i = 0; i < count; ++i) {
-    std::size_t length = std::strlen(texts[i]);
-    if (width > 0 && length < static_cast<std::size_t>(width)) {
-      std::memcpy(out, texts[i], length);
-      return length;
-    }
-  }
-  return 0;
+  return end;
 }
+
+}  // namespace
 
 void progressstart(std::int64_t total) {
   size = total;
@@ -243,34 +198,10 @@ void progressupdate(std::int64_t done) {
   int oldest = (newest - held + 1 + samples) % samples;
   sigset_t old;
   hold(&old);
-  // In place: back to the first column, the text, then clear what is left
-  // of an earlier, longer text.
-  line[0] = '\r';
   std::size_t length =
       progresstext(done, size, done - sampledone[oldest], t - sampletime[oldest], width, line + 1);
   if (length > 0 || drawn != 0) {
-    std::size_t end = 1 + length;
-    if (dumb) {
-      // As many blanks as the older text was longer, within the width.
-      std::size_t older = eraselength > 2 ? eraselength - 2 : 0;
-      std::size_t room = static_cast<std::size_t>(width) - 1;
-      while (end - 1 < older && end - 1 < room) line[end++] = ' ';
-      if (length == 0) line[end++] = '\r';
-    } else {
-      std::memcpy(line + end, "\033[K", 4);
-      end += 3;
-    }
-    draw(line, end);
-    // What erases this text, should a signal come or the count end.
-    erase[0] = '\r';
-    if (dumb) {
-      std::memset(erase + 1, ' ', length);
-      erase[length + 1] = '\r';
-      eraselength = length + 2;
-    } else {
-      std::memcpy(erase + 1, "\033[K", 4);
-      eraselength = 4;
-    }
+    draw(line, layout(length, width));
     drawn = length > 0 ? 1 : 0;
     if (drawn != 0)
       install();

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "progress.h"
+#include "progresstext.h"
 
 #include <gtest/gtest.h>
 

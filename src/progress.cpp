@@ -44,7 +44,7 @@ std::size_t eraselength = 0;
 
 // The signals that end or stop the process while a line is drawn: each
 // first takes the line off the terminal.
-constexpr int caught[] = {SIGINT, SIGTERM, SIGHUP, SIGTSTP};
+constexpr int caught[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP};
 constexpr int catches = sizeof caught / sizeof caught[0];
 struct sigaction before[catches];
 bool installed[catches];
@@ -95,8 +95,9 @@ void takedown(bool visible) {
 }
 
 // Takes the line off the terminal, then lets the signal do what it would
-// have done: end the process, or stop it until it is continued. Only
-// async-signal-safe calls; the other caught signals wait meanwhile.
+// have done: end the process (with a core for SIGQUIT, where the limits
+// allow one), or stop it until it is continued. Only async-signal-safe
+// calls; the other caught signals wait meanwhile.
 void onsignal(int signal) {
   int saved = errno;
   takedown(drawn != 0 && foreground());

@@ -11,7 +11,7 @@
 // where none is known), progressupdate() after each block with the bytes
 // read so far, and progressend() before it returns. Each update reads the
 // clock; nothing more happens until a redraw is due. While a line is drawn,
-// SIGINT, SIGTERM, SIGHUP and SIGTSTP first erase it, then end or
+// SIGINT, SIGTERM, SIGHUP, SIGQUIT and SIGTSTP first erase it, then end or
 // stop the process as they would have; a signal ignored when the program
 // started stays ignored. After a stop the line comes back on a later
 // block, in the foreground only. With TERM unset or dumb the line is drawn

@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -556,6 +557,25 @@ std::string screen(const std::string& out) {
   return shown + row;
 }
 
+// The progress texts drawn in out, in order. Each begins at a carriage
+// return that starts no new line and ends at ESC [ K or, at a dumb
+// terminal, at the next such return; the blanks at its end only cover an
+// older text, and an empty one is an erase.
+std::vector<std::string> drawntexts(const std::string& out) {
+  std::vector<std::string> texts;
+  for (std::size_t at = out.find('\r'); at != std::string::npos;) {
+    std::size_t next = out.find('\r', at + 1);
+    std::size_t end = std::min(out.find("\033[K", at), next);
+    bool closed = end != std::string::npos && (out[end] == '\033' || out[end + 1] != '\n');
+    if (out[at + 1] != '\n' && closed) {
+      std::string text = out.substr(at + 1, end - at - 1);
+      texts.push_back(text.substr(0, text.find_last_not_of(' ') + 1));
+    }
+    at = next;
+  }
+  return texts;
+}
+
 TEST_F(Varnholt, DrawsProgressOnlyInTheForegroundOfATerminalAndErasesIt) {
   if (emulated) GTEST_SKIP() << "the slow read() shim cannot be preloaded into an emulated program";
   if (!dynamic(program)) GTEST_SKIP() << "a static program has no loader to preload the shim";
@@ -566,9 +586,11 @@ TEST_F(Varnholt, DrawsProgressOnlyInTheForegroundOfATerminalAndErasesIt) {
   struct Terminal {
     std::string script;
     unsigned short columns;
-    std::string shown;     // in some drawn text; none drawn where empty
-    std::string drawings;  // d for a text drawn, e for an erase, repeats as one
-    std::string last;      // the screen's last line, where not the report's
+    std::string drawings;  // r: a text with a rate, d: one without, e: an erase; repeats as one
+    std::string shown;     // in the last text drawn
+    std::string genotype;  // the genotype file's name in the report
+    std::string na;        // the allocation size; none where the run was ended
+    std::string after;     // the screen's lines after the report
   };
   const std::string shimmedv = "LD_PRELOAD=$SHIM \"$V\"", slow = shimmedv + " g.txt p 1";
   // The count in the foreground, and signals sent to it from beside it.
@@ -576,55 +598,71 @@ TEST_F(Varnholt, DrawsProgressOnlyInTheForegroundOfATerminalAndErasesIt) {
     return "(sleep 1.6; for s in " + signals + "; do kill -$s $(cat pid); sleep 0.6; done) & " +
            "sh -c 'echo $$ > pid; exec env LD_PRELOAD=$SHIM \"$V\" g.txt p 1'; echo status=$?";
   };
+  // A pipe that sends 293 KiB at once, then a line feed every half second.
+  const std::string slowing =
+      "{ head -c 300000 /dev/zero; sleep 1.2; i=0; while [ $i -lt 10 ]; do echo; sleep 0.5; "
+      "i=$((i+1)); done; } | \"$V\" - p 1";
   const Terminal cases[] = {
-      {slow, 80, " B of 80 B (", "de", ""},
-      {"{ echo; sleep 0.7; echo; sleep 0.7; echo; sleep 0.7; echo; } | \"$V\" - p 1", 80, " B, ",
-       "de", ""},                                                   // an amount and a rate, no size
-      {shimmedv + " - p 1 < g.txt", 80, " B of 80 B (", "de", ""},  // standard input, a file
-      {slow + " 2>/dev/null", 80, "", "", ""},                      // standard error is no terminal
-      {"\"$V\" g.txt p 1", 80, "", "", ""},                         // ends within a second
-      {"set -m; " + slow + " & wait", 80, "", "", ""},              // a background job
-      {slow, 30, "counting: ", "de", ""},
-      {slow, 12, "", "", ""},
-      {"TERM=dumb " + slow, 80, "counting: ", "", ""},  // blanks, no escape sequence
-      {signalled("INT"), 80, "counting: ", "de", "status=130"},
-      {signalled("TERM"), 80, "counting: ", "de", "Terminated\nstatus=143"},
-      {signalled("HUP"), 80, "counting: ", "de", "Hangup\nstatus=129"},
-      {signalled("TSTP CONT"), 80, "counting: ", "dede", " allocation size=          81\nstatus=0"},
+      {slow, 80, "re", " B of 80 B (", "g.txt", "81", ""},
+      {"{ echo; sleep 0.7; echo; sleep 0.7; echo; sleep 0.7; echo; } | \"$V\" - p 1", 80, "re",
+       " B, ", "-", "5", ""},                                                  // no size
+      {shimmedv + " - p 1 < g.txt", 80, "re", " B of 80 B (", "-", "81", ""},  // standard input
+      {"{ dd bs=40 count=1 of=/dev/null 2>/dev/null; " + shimmedv + " - p 1; } < g.txt", 80, "re",
+       " B of 40 B (", "-", "41", ""},                         // what is left of it
+      {slow + " 2>/dev/null", 80, "", "", "g.txt", "81", ""},  // standard error is no terminal
+      {"\"$V\" g.txt p 1", 80, "", "", "g.txt", "81", ""},     // ends within a second
+      {"set -m; " + slow + " & wait", 80, "", "", "g.txt", "81", ""},  // a background job
+      {slow, 30, "de", "counting: ", "g.txt", "81", ""},
+      {slow, 12, "", "", "g.txt", "81", ""},
+      {"TERM=dumb " + slow, 80, "re", "counting: ", "g.txt", "81", ""},  // blanks, no escapes
+      // The rate of the last seconds: bytes a second by the end. At a dumb
+      // terminal blanks cover what is left of the longer text of before.
+      {slowing, 80, "re", " B/s", "-", "11", ""},
+      {"export TERM=dumb; " + slowing, 80, "re", " B/s", "-", "11", ""},
+      {signalled("INT"), 80, "re", "counting: ", "g.txt", "", "status=130"},
+      {signalled("TERM"), 80, "re", "counting: ", "g.txt", "", "Terminated\nstatus=143"},
+      {signalled("HUP"), 80, "re", "counting: ", "g.txt", "", "Hangup\nstatus=129"},
+      {"ulimit -c 0; " + signalled("QUIT"), 80, "re", "counting: ", "g.txt", "",
+       "Quit\nstatus=131"},
+      {"ulimit -c 0; export TERM=dumb; " + signalled("QUIT"), 80, "re", "counting: ", "g.txt", "",
+       "Quit\nstatus=131"},
+      // Ignored from the start, as under nohup, a signal stays ignored.
+      {"trap '' HUP; " + signalled("HUP"), 80, "re", "counting: ", "g.txt", "81", "status=0"},
+      // After a stop the first text has no rate: the stop says nothing of it.
+      {signalled("TSTP CONT"), 80, "redre", "counting: ", "g.txt", "81", "status=0"},
       // Narrowed until nothing fits, the text goes at once.
-      {"(sleep 1.6; stty cols 12 </dev/tty) & " + signalled("WINCH KILL"), 80, "counting: ", "de",
-       "Killed\nstatus=137"},
-      // Drawn in the foreground, ended in the background: the shell owns the line.
+      {"(sleep 1.6; stty cols 12 </dev/tty) & " + signalled("WINCH KILL"), 80, "re",
+       "counting: ", "g.txt", "", "Killed\nstatus=137"},
+      // Drawn in the foreground, ended in the background, by its end or by a
+      // signal: the shell owns the line.
       {"exec bash -c 'set -m; " + slow +
            " & p=$!; (sleep 1.6; kill -STOP $p) & fg %1; bg; wait $p'",
-       80, "counting: ", "d", ""},
+       80, "r", "counting: ", "", "", ""},
+      {"exec bash -c 'set -m; " + slow +
+           " & p=$!; (sleep 1.6; kill -STOP $p) & fg %1; bg; sleep 0.2; kill -TERM $p; wait $p'",
+       80, "r", "counting: ", "", "", ""},
   };
   for (const Terminal& c : cases) {
     options.columns = c.columns;
     Outcome r = shell(c.script, options);
-    bool piped = c.script.find("echo;") != std::string::npos;
-    bool standardinput = c.script.find(" - p") != std::string::npos;
-    // Each drawing is a carriage return, a text, and a clear to the end of the line.
-    std::string drawings;
-    for (std::size_t at = 0; (at = r.out.find('\r', at)) != std::string::npos; ++at) {
-      std::size_t end = r.out.find("\033[K", at);
-      if (r.out[at + 1] == '\n' || end == std::string::npos) continue;
-      std::string text = r.out.substr(at + 1, end - at - 1);
+    std::vector<std::string> texts = drawntexts(r.out);
+    std::string drawings, last;
+    for (const std::string& text : texts) {
       EXPECT_LT(text.size(), c.columns) << c.script << ": " << text;
-      char kind = text.empty() ? 'e' : 'd';
+      char kind = text.empty() ? 'e' : (text.find("/s") != std::string::npos ? 'r' : 'd');
       if (drawings.empty() || drawings.back() != kind) drawings += kind;
+      if (!text.empty()) last = text;
     }
     EXPECT_EQ(drawings, c.drawings) << c.script << ": " << r.out;
-    EXPECT_EQ(r.out.find(c.shown.empty() ? "counting" : c.shown) != std::string::npos,
-              !c.shown.empty())
-        << c.script << ": " << r.out;
-    if (c.drawings.back() == 'd') continue;  // left drawn: the report follows its text
-    std::string expected = report(standardinput ? "-" : "g.txt", "p", "1", piped ? "5" : "81");
-    if (!c.last.empty()) {
-      expected.erase(expected.rfind(" allocation"));
-      expected += c.last + "\n";
+    if (c.drawings.empty()) {
+      EXPECT_EQ(r.out.find("counting"), std::string::npos) << c.script << ": " << r.out;
     }
-    EXPECT_EQ(screen(r.out), expected) << c.script << ": " << r.out;
+    EXPECT_NE(last.find(c.shown), std::string::npos) << c.script << ": " << last;
+    if (!c.drawings.empty() && c.drawings.back() != 'e') continue;  // left drawn
+    std::string expected = report(c.genotype, "p", "1", c.na);
+    if (c.na.empty()) expected.erase(expected.rfind(" allocation"));
+    EXPECT_EQ(screen(r.out), expected + c.after + (c.after.empty() ? "" : "\n"))
+        << c.script << ": " << r.out;
   }
 }
 

@@ -19,74 +19,77 @@ namespace {
 // memory stays near 2 MiB (bench/run.sh sweeps the sizes).
 alignas(64) char block[countblocksize];
 
+// The first bytes of what the count read, where a compressed format shows.
+constexpr std::size_t headsize = 16;
+char head[headsize];
+std::size_t kept = 0;
+
 // How often a path whose file comes and goes between the opens is tried.
 constexpr int opentries = 4;
 
 // Opens the path for reading, creating an empty file where nothing exists.
-// Returns the descriptor, or -1 with errno set, or -2 where the path is a
-// symbolic link to nothing.
-int openorcreate(const char* path) {
+// Returns countdone with *fd set, or the outcome with errno set.
+int openorcreate(const char* path, int* fd) {
   int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY;
   for (int tries = 1;; ++tries) {
-    int fd = open(path, flags);
-    if (fd >= 0 || errno != ENOENT) return fd;
+    *fd = open(path, flags);
+    if (*fd >= 0) return countdone;
+    if (errno != ENOENT) return countnotopened;
     // Create only where nothing exists: an O_CREAT open of an existing file
     // can be refused in sticky directories, and must never change it anyway.
     // O_EXCL never follows a symbolic link, so a dangling one planted at the
     // path cannot make the program create a file somewhere else.
-    fd = open(path, flags | O_CREAT | O_EXCL, 0666);
+    *fd = open(path, flags | O_CREAT | O_EXCL, 0666);
+    if (*fd >= 0) return countdone;
     // A path that ends in a slash cannot be created as a file; nothing is
     // there, which is what the user needs to know.
-    if (fd < 0 && errno == EISDIR) errno = ENOENT;
-    if (fd >= 0 || errno != EEXIST) return fd;
+    if (errno == EISDIR) errno = ENOENT;
+    if (errno != EEXIST) return countnotopened;
     // Something is there after all: a dangling link, or a file another
     // process made between the two opens (and may have removed again).
     struct stat st;
     bool link = lstat(path, &st) == 0 && S_ISLNK(st.st_mode);
     if (link || tries == opentries) {
-      fd = open(path, flags);
-      if (fd < 0 && errno == ENOENT && link) return -2;
-      return fd;
+      *fd = open(path, flags);
+      if (*fd >= 0) return countdone;
+      return link && errno == ENOENT ? countdanglinglink : countnotopened;
     }
   }
 }
 
-// Returns an open descriptor for the path, or standard input, and sets
-// *size to what is left to read of a regular file, -1 for anything else;
-// or returns -1 with *error set, or -2 for a dangling link.
-int openinput(const char* path, bool standardinput, int* error, std::int64_t* size) {
-  int fd = standardinput ? 0 : openorcreate(path);
-  if (fd == -2) {
-    *error = ENOENT;
-    return -2;
-  }
-  if (fd < 0) {
+// Opens the path, or takes standard input for a null one, and sets *size
+// to what is left to read of a regular file, -1 for anything else. Returns
+// countdone with *fd set, or the outcome with *error set.
+int openinput(const char* path, int* fd, std::int64_t* size, int* error) {
+  *fd = 0;
+  int ios = path != nullptr ? openorcreate(path, fd) : countdone;
+  if (ios != countdone) {
     *error = errno;
-    return -1;
+    return ios;
   }
   struct stat st;
-  if (fstat(fd, &st) != 0) {
-    *error = errno;
-    if (!standardinput) close(fd);
-    return -1;
-  }
   // A directory opens on Linux but has no records to read.
-  if (S_ISDIR(st.st_mode)) {
-    *error = EISDIR;
-    if (!standardinput) close(fd);
-    return -1;
+  *error = fstat(*fd, &st) != 0 ? errno : (S_ISDIR(st.st_mode) ? EISDIR : 0);
+  if (*error != 0) {
+    if (path != nullptr) close(*fd);
+    return countnotopened;
   }
   *size = -1;
   if (S_ISREG(st.st_mode)) {
     // Standard input may have been read from before this program began.
-    off_t at = lseek(fd, 0, SEEK_CUR);
+    off_t at = lseek(*fd, 0, SEEK_CUR);
     *size = static_cast<std::int64_t>(st.st_size) - (at > 0 ? at : 0);
   }
 #if VARNHOLT_HAVE_POSIX_FADVISE
   // A hint only, where the system takes it: the file is read once, in order.
-  if (S_ISREG(st.st_mode)) posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  if (S_ISREG(st.st_mode)) posix_fadvise(*fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif
-  return fd;
+  return countdone;
+}
+
+// Keeps the first bytes read; a pipe may hand them over a few at a time.
+void keephead(const char* data, std::size_t length) {
+  for (std::size_t i = 0; i < length && kept < headsize; ++i) head[kept++] = data[i];
 }
 
 }  // namespace
@@ -101,33 +104,27 @@ std::int64_t recordsof(std::int64_t linefeeds, char lastbyte) {
   return linefeeds + (lastbyte != '\n' ? 1 : 0);
 }
 
-int countrecords(const char* path, std::int64_t* records, int* error, char* head,
-                 std::size_t* headlength) {
+int countrecords(const char* path, std::int64_t* records, int* error) {
   *records = 0;
-  std::size_t kept = 0;
+  kept = 0;
+  int fd = 0;
   std::int64_t size = -1;
-  bool standardinput = std::strcmp(path, "-") == 0;
-  int fd = openinput(path, standardinput, error, &size);
-  if (headlength != nullptr) *headlength = 0;
-  if (fd == -2) return countdanglinglink;
-  if (fd < 0) return countnotopened;
+  int ios = openinput(path, &fd, &size, error);
+  if (ios != countdone) return ios;
   progressstart(size);
   std::int64_t done = 0;
   std::int64_t linefeeds = 0;
   char lastbyte = '\n';
-  int ios = countdone;
   for (;;) {
     ssize_t n = read(fd, block, sizeof block);
+    if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
-      if (errno == EINTR) continue;
       *error = errno;
       ios = countreadfailed;
       break;
     }
     if (n == 0) break;
-    // A pipe may hand over the first bytes a few at a time.
-    for (ssize_t i = 0; head != nullptr && i < n && kept < countheadsize; ++i)
-      head[kept++] = block[i];
+    keephead(block, static_cast<std::size_t>(n));
     countblock(block, static_cast<std::size_t>(n), &linefeeds, &lastbyte);
     done += n;
     progressupdate(done);
@@ -137,11 +134,14 @@ int countrecords(const char* path, std::int64_t* records, int* error, char* head
   }
   // Gone from the terminal before the caller writes anything.
   progressend();
-  if (!standardinput) close(fd);
-  if (headlength != nullptr) *headlength = kept;
+  if (path != nullptr) close(fd);
   // A line cut short by a failed read was never completed: it is not a record.
   *records = ios == countdone ? recordsof(linefeeds, lastbyte) : linefeeds;
   return ios;
+}
+
+const char* countedformat(const char** tool) {
+  return compressedformat(head, kept, tool);
 }
 
 const char* compressedformat(const char* head, std::size_t length, const char** tool) {

@@ -15,22 +15,19 @@ inline constexpr int countdanglinglink = 3;  // a symbolic link to nothing; no r
 // The count reads a file in blocks of this many bytes.
 inline constexpr std::size_t countblocksize = std::size_t{1024} * 1024;
 
-// The first bytes of a file that countrecords() keeps for a look at its
-// format.
-inline constexpr std::size_t countheadsize = 16;
-
 // Opens the file at path for reading, creating it empty (mode 0666 less the
 // umask) where nothing exists there, counts its records and closes it. A
-// path of "-" is standard input, read from where it stands and left open.
-// A directory is not opened, and a file is never created through a symbolic
+// null path is standard input, read from where it stands and left open. A
+// directory is not opened, and a file is never created through a symbolic
 // link. Sets *records and, unless countdone, *error to the errno of the
-// failure; copies the first bytes read (at most countheadsize) to head and
-// their number to *headlength, unless they are null. After a failed read, *records holds the
-// records completed before it. A last line without a line feed is a
-// record. Counting stops once *records reaches INT32_MAX, where no
-// allocation size fits any more.
-int countrecords(const char* path, std::int64_t* records, int* error, char* head,
-                 std::size_t* headlength);
+// failure. After a failed read, *records holds the records completed
+// before it. A last line without a line feed is a record. Counting stops
+// once *records reaches INT32_MAX, where no allocation size fits any more.
+int countrecords(const char* path, std::int64_t* records, int* error);
+
+// The compressed format of what the last countrecords() read, by its first
+// bytes, as compressedformat() tells it; nullptr where nothing was read.
+const char* countedformat(const char** tool);
 
 // The compressed format whose magic bytes a file starts with ("gzip",
 // "bzip2", "xz" or "zstd"), setting *tool to the program that writes out

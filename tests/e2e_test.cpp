@@ -177,6 +177,14 @@ std::string report(const std::string& genotype, const std::string& pattern, cons
          "\n Number of pos= " + pad(npos) + "\n allocation size= " + pad(na) + "\n";
 }
 
+// Compares all that a run printed, and its status, with what it should be.
+void expectrun(const Outcome& r, const std::string& out, const std::string& err, int status,
+               const std::string& name) {
+  EXPECT_EQ(r.out, out) << name;
+  EXPECT_EQ(r.err, err) << name;
+  EXPECT_EQ(r.status, status) << name;
+}
+
 bool exists(const std::string& path) {
   struct stat st;
   return lstat(path.c_str(), &st) == 0;
@@ -291,11 +299,7 @@ TEST_F(Varnholt, PrintsTheFourReportLines) {
     write("empty.txt", "");
     std::vector<std::string> argv = {program};
     argv.insert(argv.end(), c.args.begin(), c.args.end());
-    Outcome r = run(argv, here());
-    std::string name = c.args.empty() ? "(none)" : c.args.back();
-    EXPECT_EQ(r.out, c.out) << name;
-    EXPECT_EQ(r.err, c.err) << name;
-    EXPECT_EQ(r.status, c.status) << name;
+    expectrun(run(argv, here()), c.out, c.err, c.status, c.args.empty() ? "(none)" : c.args.back());
   }
   EXPECT_TRUE(exists(dir + "/a\nb"));  // under its real name
   EXPECT_FALSE(exists(dir + "/-"));
@@ -361,11 +365,9 @@ TEST_F(Varnholt, WarnsAboutGenotypeFilesThatCannotBeOpened) {
   ASSERT_EQ(symlink("target.txt", (dir + "/link.txt").c_str()), 0);
   ASSERT_EQ(symlink("nowhere/target.txt", (dir + "/broken.txt").c_str()), 0);
   for (const Unopenable& c : cases) {
-    Outcome r = run({program, c.path, "p", "1"}, here());
-    EXPECT_EQ(r.out, report(c.path, "p", "1", "0"));
-    EXPECT_EQ(r.err,
-              " varnholt: warning: cannot open genotype file " + c.path + ": " + c.reason + "\n");
-    EXPECT_EQ(r.status, 1);
+    expectrun(run({program, c.path, "p", "1"}, here()), report(c.path, "p", "1", "0"),
+              " varnholt: warning: cannot open genotype file " + c.path + ": " + c.reason + "\n", 1,
+              c.path);
   }
   EXPECT_FALSE(exists(dir + "/missing"));
   EXPECT_FALSE(exists(dir + "/target.txt"));
@@ -385,11 +387,9 @@ TEST_F(Varnholt, NeverOpensAPathCutAt500Characters) {
 
   std::string longer = folder + "/" + std::string(98, 'g') + "hij";  // 501 and up
   for (const std::string& path : {longer, longer + "k", longer + std::string(100, 'z')}) {
-    r = run({program, path, "p", "1"}, here());
-    EXPECT_EQ(r.out, report(path.substr(0, 500), "p", "1", "0"));
-    EXPECT_EQ(r.err,
-              " varnholt: warning: cannot open genotype file: path longer than 500 characters\n");
-    EXPECT_EQ(r.status, 1);
+    expectrun(run({program, path, "p", "1"}, here()), report(path.substr(0, 500), "p", "1", "0"),
+              " varnholt: warning: cannot open genotype file: path longer than 500 characters\n", 1,
+              path);
     EXPECT_FALSE(exists(dir + "/" + path.substr(0, 500)));
   }
 }
@@ -435,10 +435,7 @@ TEST_F(Varnholt, CountsStreamsAndFilesOfNoStatedSize) {
   bool sparse = st.st_blocks < 1024;  // else the file system wrote 2 GiB of zeros
   for (const Stream& c : cases) {
     if (!sparse && c.script.find("sparse") != std::string::npos) continue;
-    Outcome r = shell(c.script, here());
-    EXPECT_EQ(r.out, c.expected) << c.script;
-    EXPECT_EQ(r.err, "") << c.script;
-    EXPECT_EQ(r.status, 0) << c.script;
+    expectrun(shell(c.script, here()), c.expected, "", 0, c.script);
   }
 }
 
@@ -451,12 +448,10 @@ TEST_F(Varnholt, NeverOpensThePatternFile) {
   EXPECT_EQ(r.out, report("g.txt", "pattern", "3", "2"));
 }
 
-TEST_F(Varnholt, WarnsKeepsTheCountAndFailsWhenAReadFails) {
-  Outcome r = run({program, "/proc/self/mem", "p", "1"});
-  EXPECT_EQ(r.out, report("/proc/self/mem", "p", "1", "1"));
-  EXPECT_EQ(r.err,
-            " varnholt: warning: read error in genotype file /proc/self/mem: Input/output error\n");
-  EXPECT_EQ(r.status, 1);
+TEST_F(Varnholt, KeepsTheCountAndFailsWhenAReadFails) {
+  expectrun(run({program, "/proc/self/mem", "p", "1"}), report("/proc/self/mem", "p", "1", "1"),
+            " varnholt: warning: read error in genotype file /proc/self/mem: Input/output error\n",
+            1, "/proc/self/mem");
 }
 
 TEST_F(Varnholt, FailsWhenStandardOutputCannotBeWrittenNotStandardError) {
@@ -507,26 +502,23 @@ TEST_F(Varnholt, CountsExactlyUnderShortAndFailingReads) {
   struct Fault {
     std::string limit, failafter, na, err;
   };
-  const std::string warning =
+  const std::string readerror =
       " varnholt: warning: read error in genotype file g.txt: Input/output error\n";
   const Fault cases[] = {
       {"4", "-1", "5", ""},  // a regular file handed out four bytes at a time
       {"1", "-1", "5", ""},
-      {"4", "3", "4", warning},  // fails inside "partial": three records completed
-      {"4", "1", "3", warning},
-      {"-1", "0", "1", warning},  // fails at once
-      {"-1", "1", "4", warning},  // fails where the end would show: "partial" never ended
+      {"4", "3", "4", readerror},  // fails inside "partial": three records completed
+      {"4", "1", "3", readerror},
+      {"-1", "0", "1", readerror},  // fails at once
+      {"-1", "1", "4", readerror},  // fails where the end would show: "partial" never ended
   };
   for (const Fault& c : cases) {
     Options options = here();
     options.env =
         shimmed({std::string("LD_PRELOAD=") + VARNHOLT_FAILREAD_NAME,
                  "VARNHOLT_READ_LIMIT=" + c.limit, "VARNHOLT_READ_FAILAFTER=" + c.failafter});
-    Outcome r = run({program, "g.txt", "p", "1"}, options);
-    std::string name = c.limit + "/" + c.failafter;
-    EXPECT_EQ(r.out, report("g.txt", "p", "1", c.na)) << name;
-    EXPECT_EQ(r.err, c.err) << name;
-    EXPECT_EQ(r.status, c.err.empty() ? 0 : 1) << name;
+    expectrun(run({program, "g.txt", "p", "1"}, options), report("g.txt", "p", "1", c.na), c.err,
+              c.err.empty() ? 0 : 1, c.limit + "/" + c.failafter);
   }
 }
 
@@ -730,11 +722,9 @@ TEST_F(Unprivileged, WarnsWhereThePermissionsForbid) {
   chmod(write("secret.txt", "a\n").c_str(), 0200);
   mkdir((dir + "/locked").c_str(), 0555);
   for (const std::string path : {"secret.txt", "locked/new.txt"}) {
-    Outcome r = as({path, "p", "1"});
-    EXPECT_EQ(r.out, report(path, "p", "1", "0"));
-    EXPECT_EQ(r.err,
-              " varnholt: warning: cannot open genotype file " + path + ": Permission denied\n");
-    EXPECT_EQ(r.status, 1);
+    expectrun(as({path, "p", "1"}), report(path, "p", "1", "0"),
+              " varnholt: warning: cannot open genotype file " + path + ": Permission denied\n", 1,
+              path);
   }
   EXPECT_FALSE(exists(dir + "/locked/new.txt"));
 }

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // varnholt GENOTYPEFILE PATTERNFILE NPOS
-// varnholt --help | --version
+// varnholt --help | -h | --version
 //
 // Echoes its three arguments and sizes the genotype file: one more than the
 // number of its records, reported as the allocation size. The run is four
@@ -36,8 +36,10 @@ int error = 0;  // the errno of the failed open, read or write
 // or hide a line, so such a name is shown in the shell's $'...' quoting;
 // room for the double quotes a field is shown in.
 char quoted[quotedsize(fieldsize) + 2];
-// Room for the longest diagnostic: a path shown twice, and a reason.
-char message[2 * quotedsize(fieldsize) + 256];
+// A name as a word to paste into a shell.
+char pasted[shellwordsize(fieldsize)];
+// Room for the longest diagnostic: a path shown and pasted, and a reason.
+char message[quotedsize(fieldsize) + shellwordsize(fieldsize) + 256];
 
 const char* const help =
     "Usage: varnholt GENOTYPEFILE PATTERNFILE NPOS\n"
@@ -45,14 +47,14 @@ const char* const help =
     "the pattern file (echoed only, never opened), the number of positions read\n"
     "from the first five characters of NPOS, and the allocation size: the number\n"
     "of records (lines) of GENOTYPEFILE plus one. A missing GENOTYPEFILE is\n"
-    "created empty; - is standard input.\n"
+    "created empty; - is standard input. A number of arguments other than three\n"
+    "is a warning only: the run goes on, missing arguments read as blanks.\n"
     "\n"
-    "Exit status: 0 when the run ends with the file counted, also after a\n"
-    "warning; 1 when GENOTYPEFILE could not be opened or read to its end,\n"
-    "standard output cannot be written or the count does not fit 32 bits; 2\n"
-    "when NPOS is malformed.\n"
+    "Exit status: 0 when GENOTYPEFILE was counted; 1 when it could not be\n"
+    "counted or is compressed, or standard output cannot be written; 2 when\n"
+    "NPOS is malformed.\n"
     "\n"
-    "--help and --version, given alone, print this text and the version; in\n"
+    "-h, --help and --version, given alone, print this text and the version; in\n"
     "any other call they are file names like any other.\n"
     "See varnholt(1) for the details.\n";
 
@@ -79,11 +81,11 @@ int showfield(const char* field, std::size_t length) {
 }
 
 // A count of compressed bytes is no count of records: says so, and how to
-// count the records instead.
+// count the records instead, in words bash takes as they stand.
 void compressed(const char* format, const char* tool) {
   std::size_t shown = quotename(genotypepath, genotypelength, quoted);
   int n = std::snprintf(message, sizeof message,
-                        "varnholt: warning: genotype file %.*s is %s-compressed: the line feeds of "
+                        "varnholt: error: genotype file %.*s is %s-compressed: the line feeds of "
                         "its compressed bytes were counted; for its records ",
                         static_cast<int>(shown), quoted, format);
   auto at = static_cast<std::size_t>(n);
@@ -91,8 +93,9 @@ void compressed(const char* format, const char* tool) {
     // <(zcat -) would read the shell's own standard input, not the pipe.
     (void)std::snprintf(message + at, sizeof message - at, "pipe it through %s", tool);
   } else {
+    std::size_t word = shellword(genotypepath, genotypelength, pasted);
     (void)std::snprintf(message + at, sizeof message - at, "give <(%s %.*s) as the genotype file",
-                        tool, static_cast<int>(shown), quoted);
+                        tool, static_cast<int>(word), pasted);
   }
   reportlabel(tostderr, message);
 }
@@ -113,11 +116,12 @@ int printonly(const char* text) {
   return error != 0 ? outputfailed() : 0;
 }
 
-// Alone, --help and --version do what they do for other programs and touch
-// no file; beside other arguments they are names like any other.
+// Alone, --help, -h and --version do what they do for other programs and
+// touch no file; beside other arguments they are names like any other.
 int helporversion(int argc, char** argv) {
   if (argc != 2) return -1;
-  if (std::strcmp(argv[1], "--help") == 0) return printonly(help);
+  if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)
+    return printonly(help);
   if (std::strcmp(argv[1], "--version") == 0) return printonly("varnholt " VARNHOLT_VERSION "\n");
   return -1;
 }
@@ -156,6 +160,16 @@ int readnumber() {
     reportlabel(tostderr, message);
     return 2;
   }
+  // Five characters is the rule, but whoever gave more must hear that the
+  // rest was not read.
+  if (cutpast(arguments[2], 5) != 0) {
+    int shown = showfield(bufstring, trimmedlength(bufstring, fieldsize));
+    (void)std::snprintf(message, sizeof message,
+                        "varnholt: warning: the number of positions is read from the first five "
+                        "characters of argument 3: %d from %.*s",
+                        static_cast<int>(npos), shown, quoted);
+    reportlabel(tostderr, message);
+  }
   error = reportinteger(tostdout, "Number of pos=", npos);
   return error != 0 ? outputfailed() : -1;
 }
@@ -172,13 +186,13 @@ int countgenotypes() {
   if (genotypetoolong != 0) {
     // Opening the first 500 characters would count, or create, a file the
     // user never named.
-    diagnose("warning: cannot open genotype file: path longer than 500 characters", "", 0, "");
+    diagnose("error: cannot open genotype file: path longer than 500 characters", "", 0, "");
     return reportsize(1);
   }
   // After the usage lines a missing first argument has been said already.
   if (genotypelength == 0 && argumentcount != 3) return reportsize(0);
   if (genotypelength == 0) {
-    diagnose("warning: cannot open genotype file: empty path", "", 0, "");
+    diagnose("error: cannot open genotype file: empty path", "", 0, "");
     return reportsize(1);
   }
   if (std::strlen(arguments[0]) > genotypelength) {
@@ -188,13 +202,18 @@ int countgenotypes() {
   genotypestdin = std::strcmp(genotypepath, "-") == 0;
   ios = countrecords(genotypestdin ? nullptr : genotypepath, &records, &error);
   if (ios == countnotopened || ios == countdanglinglink) {
-    diagnose("warning: cannot open genotype file ", genotypepath, genotypelength,
+    diagnose("error: cannot open genotype file ", genotypepath, genotypelength,
              ios == countnotopened ? std::strerror(error)
                                    : "dangling symbolic link, not followed to create a file");
     return reportsize(1);
   }
+  if (ios == countnotcreated) {
+    diagnose("error: cannot create genotype file ", genotypepath, genotypelength,
+             std::strerror(error));
+    return reportsize(1);
+  }
   if (ios == countreadfailed) {
-    diagnose("warning: read error in genotype file ", genotypepath, genotypelength,
+    diagnose("error: read error in genotype file ", genotypepath, genotypelength,
              std::strerror(error));
   }
   const char* tool = nullptr;
@@ -205,9 +224,9 @@ int countgenotypes() {
              genotypelength, "");
     return 1;
   }
-  // A count cut short by a failed read sizes nothing a consumer can use:
-  // the report stands, and the run fails.
-  return reportsize(ios == countreadfailed ? 1 : 0);
+  // A count cut short by a failed read, or of compressed bytes, sizes
+  // nothing a consumer can use: the report stands, and the run fails.
+  return reportsize(ios == countreadfailed || format != nullptr ? 1 : 0);
 }
 
 }  // namespace

@@ -44,7 +44,7 @@ int openorcreate(const char* path, int* fd) {
     // A path that ends in a slash cannot be created as a file; nothing is
     // there, which is what the user needs to know.
     if (errno == EISDIR) errno = ENOENT;
-    if (errno != EEXIST) return countnotopened;
+    if (errno != EEXIST) return countnotcreated;
     // Something is there after all: a dangling link, or a file another
     // process made between the two opens (and may have removed again).
     struct stat st;

@@ -8,9 +8,10 @@
 
 // Outcomes of countrecords().
 inline constexpr int countdone = 0;          // read to its end
-inline constexpr int countnotopened = 1;     // not opened or created; no records
+inline constexpr int countnotopened = 1;     // what is at the path cannot be opened; no records
 inline constexpr int countreadfailed = 2;    // a read failed before the end
 inline constexpr int countdanglinglink = 3;  // a symbolic link to nothing; no records
+inline constexpr int countnotcreated = 4;    // nothing is at the path, and no file could be made
 
 // The count reads a file in blocks of this many bytes.
 inline constexpr std::size_t countblocksize = std::size_t{1024} * 1024;

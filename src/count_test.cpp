@@ -81,18 +81,18 @@ TEST_F(Count, CreatesAnEmptyFileWhereNothingExists) {
 TEST_F(Count, ReportsWhatCannotBeOpenedAndCreatesNothing) {
   struct Case {
     std::string path;
-    int error;
+    int ios, error;
   };
   const Case cases[] = {
-      {dir, EISDIR},
-      {dir + "/missing/g.txt", ENOENT},
-      {dir + "/", EISDIR},
-      {dir + "/nosuchdir/", ENOENT},  // nothing there, though a folder is meant
+      {dir, countnotopened, EISDIR},
+      {dir + "/missing/g.txt", countnotcreated, ENOENT},
+      {dir + "/", countnotopened, EISDIR},
+      {dir + "/nosuchdir/", countnotcreated, ENOENT},  // nothing there, though a folder is meant
   };
   for (const Case& c : cases) {
     std::int64_t records = -1;
     int error = 0;
-    EXPECT_EQ(countrecords(c.path.c_str(), &records, &error), countnotopened) << c.path;
+    EXPECT_EQ(countrecords(c.path.c_str(), &records, &error), c.ios) << c.path;
     EXPECT_EQ(records, 0) << c.path;
     EXPECT_EQ(error, c.error) << c.path;
   }

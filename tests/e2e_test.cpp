@@ -229,10 +229,13 @@ struct Case {
 // Each case runs in a fresh folder holding "three.txt" (three lines) and
 // "empty.txt" (no bytes).
 TEST_F(Varnholt, PrintsTheFourReportLines) {
-  const std::string emptypath = " varnholt: warning: cannot open genotype file: empty path\n";
+  const std::string emptypath = " varnholt: error: cannot open genotype file: empty path\n";
   const std::string badnumber =
       " varnholt: error: bad value while reading an integer for the number of "
       "positions (argument 3): ";
+  const std::string cut =
+      " varnholt: warning: the number of positions is read from the first five characters of "
+      "argument 3: ";
   const Case cases[] = {
       {{"three.txt", "p.mat", "250"}, report("three.txt", "p.mat", "250", "4"), "", 0},
       {{"empty.txt", "p.mat", "7"}, report("empty.txt", "p.mat", "7", "1"), "", 0},
@@ -241,9 +244,19 @@ TEST_F(Varnholt, PrintsTheFourReportLines) {
       {{"three.txt", "p", "+7"}, report("three.txt", "p", "7", "4"), "", 0},
       {{"three.txt", "p", ""}, report("three.txt", "p", "0", "4"), "", 0},
       {{"three.txt", "p", "    "}, report("three.txt", "p", "0", "4"), "", 0},
-      {{"three.txt", "p", "1234567"}, report("three.txt", "p", "12345", "4"), "", 0},
-      {{"three.txt", "p", "-99999"}, report("three.txt", "p", "-9999", "4"), "", 0},
-      {{"three.txt", "p", "123  x"}, report("three.txt", "p", "123", "4"), "", 0},
+      {{"three.txt", "p", "1234567"},
+       report("three.txt", "p", "12345", "4"),
+       cut + "12345 from \"1234567\"\n",
+       0},
+      {{"three.txt", "p", "-99999"},
+       report("three.txt", "p", "-9999", "4"),
+       cut + "-9999 from \"-99999\"\n",
+       0},
+      {{"three.txt", "p", "123  x"},
+       report("three.txt", "p", "123", "4"),
+       cut + "123 from \"123  x\"\n",
+       0},
+      {{"three.txt", "p", "12345    "}, report("three.txt", "p", "12345", "4"), "", 0},
       {{"three.txt", "p", "1 2"}, report("three.txt", "p", "12", "4"), "", 0},
       {{"three.txt   ", "p  ", "1"},
        report("three.txt", "p", "1", "4"),
@@ -271,6 +284,10 @@ TEST_F(Varnholt, PrintsTheFourReportLines) {
        " genotype file=three.txt\n pattern file=p\n",
        badnumber + "\"12abc\"\n",
        2},
+      {{"three.txt", "p", "12.5000"},
+       " genotype file=three.txt\n pattern file=p\n",
+       badnumber + "\"12.50\"\n",
+       2},
       {{"three.txt", "p", "-"},
        " genotype file=three.txt\n pattern file=p\n",
        badnumber + "\"-    \"\n",
@@ -283,7 +300,7 @@ TEST_F(Varnholt, PrintsTheFourReportLines) {
       {{"a\nb", "\x1b[2Jp", "1"}, report("$'a\\nb'", "$'\\033[2Jp'", "1", "1"), "", 0},
       {{"missing/\r", "p", "1"},
        report("$'missing/\\r'", "p", "1", "0"),
-       " varnholt: warning: cannot open genotype file $'missing/\\r': No such file or directory\n",
+       " varnholt: error: cannot create genotype file $'missing/\\r': No such file or directory\n",
        1},
       {{"\xff.txt", "p\xc2\x9b", "1\xe2\x82"},
        " genotype file=$'\\377.txt'\n pattern file=$'p\\302\\233'\n",
@@ -291,6 +308,7 @@ TEST_F(Varnholt, PrintsTheFourReportLines) {
        2},
       // Beside other arguments, --help and --version are names.
       {{"--help", "p", "1"}, report("--help", "p", "1", "1"), "", 0},
+      {{"-h", "p", "1"}, report("-h", "p", "1", "1"), "", 0},
       {{"--version", "p"}, report("--version", "p", "0", "1"), usage, 0},
   };
   ASSERT_EQ(symlink("three.txt", (dir + "/tothree.txt").c_str()), 0);
@@ -311,7 +329,9 @@ TEST_F(Varnholt, HelpAndVersionAloneCreateNothing) {
   EXPECT_NE(help.out.find("varnholt(1)"), std::string::npos);
   Outcome version = run({program, "--version"}, here());
   EXPECT_EQ(version.out, "varnholt " VARNHOLT_VERSION "\n");
-  for (const Outcome& r : {help, version}) {
+  Outcome shorthelp = run({program, "-h"}, here());
+  EXPECT_EQ(shorthelp.out, help.out);
+  for (const Outcome& r : {help, version, shorthelp}) {
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.status, 0);
   }
@@ -346,28 +366,29 @@ TEST_F(Varnholt, AMalformedNumberStopsBeforeTheGenotypeFileIsTouched) {
   EXPECT_FALSE(exists(dir + "/never.txt"));
 }
 
-TEST_F(Varnholt, WarnsAboutGenotypeFilesThatCannotBeOpened) {
+TEST_F(Varnholt, FailsOnGenotypeFilesThatCannotBeOpenedOrCreated) {
   mkdir((dir + "/sub").c_str(), 0755);
   struct Unopenable {
-    std::string path, reason;
+    std::string path, verb, reason;
   };
   const Unopenable cases[] = {
-      {"sub", "Is a directory"},
-      {"sub/", "Is a directory"},
-      {"missing/g.txt", "No such file or directory"},
-      {"three.txt/x", "Not a directory"},
-      {"nosuchdir/", "No such file or directory"},
+      {"sub", "open", "Is a directory"},
+      {"sub/", "open", "Is a directory"},
+      {"missing/g.txt", "create", "No such file or directory"},
+      {"three.txt/x", "open", "Not a directory"},
+      {"nosuchdir/", "create", "No such file or directory"},
       // A dangling link is something at the path: nothing is created through it.
-      {"link.txt", "dangling symbolic link, not followed to create a file"},
-      {"broken.txt", "dangling symbolic link, not followed to create a file"},
+      {"link.txt", "open", "dangling symbolic link, not followed to create a file"},
+      {"broken.txt", "open", "dangling symbolic link, not followed to create a file"},
   };
   write("three.txt", "a\n");
   ASSERT_EQ(symlink("target.txt", (dir + "/link.txt").c_str()), 0);
   ASSERT_EQ(symlink("nowhere/target.txt", (dir + "/broken.txt").c_str()), 0);
   for (const Unopenable& c : cases) {
-    expectrun(run({program, c.path, "p", "1"}, here()), report(c.path, "p", "1", "0"),
-              " varnholt: warning: cannot open genotype file " + c.path + ": " + c.reason + "\n", 1,
-              c.path);
+    expectrun(
+        run({program, c.path, "p", "1"}, here()), report(c.path, "p", "1", "0"),
+        " varnholt: error: cannot " + c.verb + " genotype file " + c.path + ": " + c.reason + "\n",
+        1, c.path);
   }
   EXPECT_FALSE(exists(dir + "/missing"));
   EXPECT_FALSE(exists(dir + "/target.txt"));
@@ -388,7 +409,7 @@ TEST_F(Varnholt, NeverOpensAPathCutAt500Characters) {
   std::string longer = folder + "/" + std::string(98, 'g') + "hij";  // 501 and up
   for (const std::string& path : {longer, longer + "k", longer + std::string(100, 'z')}) {
     expectrun(run({program, path, "p", "1"}, here()), report(path.substr(0, 500), "p", "1", "0"),
-              " varnholt: warning: cannot open genotype file: path longer than 500 characters\n", 1,
+              " varnholt: error: cannot open genotype file: path longer than 500 characters\n", 1,
               path);
     EXPECT_FALSE(exists(dir + "/" + path.substr(0, 500)));
   }
@@ -418,16 +439,27 @@ TEST_F(Varnholt, CountsStreamsAndFilesOfNoStatedSize) {
        " genotype file=/dev/stdin\n pattern file=p\n Number of pos=           1\n"
        " varnholt: error: too many records for a 32-bit allocation size in /dev/stdin\n"
        "status=1\n"},
-      // Compressed bytes are counted, with a word on how to count records.
-      {"printf '\\037\\213\\010\\000\\n' | \"$V\" - p 1 2>&1",
-       " genotype file=-\n pattern file=p\n Number of pos=           1\n varnholt: warning: "
+      // Compressed bytes are counted, but no consumer can use that count: the
+      // run fails, saying how to count the records.
+      {"printf '\\037\\213\\010\\000\\n' | \"$V\" - p 1 2>&1; echo status=$?",
+       " genotype file=-\n pattern file=p\n Number of pos=           1\n varnholt: error: "
        "genotype file - is gzip-compressed: the line feeds of its compressed bytes were counted; "
-       "for its records pipe it through zcat\n allocation size=           2\n"},
-      {"printf 'BZh91AY&SY\\n' > g.bz2; \"$V\" g.bz2 p 1 2>&1",
-       " genotype file=g.bz2\n pattern file=p\n Number of pos=           1\n varnholt: warning: "
+       "for its records pipe it through zcat\n allocation size=           2\nstatus=1\n"},
+      {"printf 'BZh91AY&SY\\n' > g.bz2; \"$V\" g.bz2 p 1 2>&1; echo status=$?",
+       " genotype file=g.bz2\n pattern file=p\n Number of pos=           1\n varnholt: error: "
        "genotype file g.bz2 is bzip2-compressed: the line feeds of its compressed bytes were "
        "counted; for its records give <(bzcat g.bz2) as the genotype file\n"
-       " allocation size=           2\n"},
+       " allocation size=           2\nstatus=1\n"},
+      // The advice, pasted into bash, counts the records of that very file
+      // and runs nothing else, whatever its name holds.
+      {R"sh(: > x.gz
+for name in 'a;rm -f x.gz' 'my geno.gz' "it's.gz" '$(rm x.gz)' '`rm x.gz`' -h.gz \
+  "$(printf 'tab\tb.gz')" "$(printf 'evil\342\200\256zg.gz')"; do
+  printf 'a\nb\nc\n' | gzip > "./$name"
+  advice=$("$V" "$name" p 1 2>&1 >/dev/null | sed -n 's/.* give \(.*\) as the genotype file$/\1/p')
+  bash -c "\"\$V\" $advice p 1" | sed -n 's/^ allocation size= *//p'
+done; ls x.gz)sh",
+       "4\n4\n4\n4\n4\n4\n4\n4\nx.gz\n"},
   };
   ASSERT_EQ(truncate(write("sparse", "").c_str(), (1LL << 31) + 1), 0);
   struct stat st;
@@ -450,8 +482,8 @@ TEST_F(Varnholt, NeverOpensThePatternFile) {
 
 TEST_F(Varnholt, KeepsTheCountAndFailsWhenAReadFails) {
   expectrun(run({program, "/proc/self/mem", "p", "1"}), report("/proc/self/mem", "p", "1", "1"),
-            " varnholt: warning: read error in genotype file /proc/self/mem: Input/output error\n",
-            1, "/proc/self/mem");
+            " varnholt: error: read error in genotype file /proc/self/mem: Input/output error\n", 1,
+            "/proc/self/mem");
 }
 
 TEST_F(Varnholt, FailsWhenStandardOutputCannotBeWrittenNotStandardError) {
@@ -503,7 +535,7 @@ TEST_F(Varnholt, CountsExactlyUnderShortAndFailingReads) {
     std::string limit, failafter, na, err;
   };
   const std::string readerror =
-      " varnholt: warning: read error in genotype file g.txt: Input/output error\n";
+      " varnholt: error: read error in genotype file g.txt: Input/output error\n";
   const Fault cases[] = {
       {"4", "-1", "5", ""},  // a regular file handed out four bytes at a time
       {"1", "-1", "5", ""},
@@ -718,13 +750,16 @@ TEST_F(Unprivileged, CountsReadOnlyFilesAndLeavesThemUnchanged) {
   EXPECT_EQ(after.st_mode, before.st_mode);
 }
 
-TEST_F(Unprivileged, WarnsWhereThePermissionsForbid) {
+TEST_F(Unprivileged, FailsWhereThePermissionsForbid) {
   chmod(write("secret.txt", "a\n").c_str(), 0200);
   mkdir((dir + "/locked").c_str(), 0555);
-  for (const std::string path : {"secret.txt", "locked/new.txt"}) {
-    expectrun(as({path, "p", "1"}), report(path, "p", "1", "0"),
-              " varnholt: warning: cannot open genotype file " + path + ": Permission denied\n", 1,
-              path);
+  const std::pair<std::string, std::string> cases[] = {{"secret.txt", "open"},
+                                                       {"locked/new.txt", "create"}};
+  for (const auto& [path, verb] : cases) {
+    expectrun(
+        as({path, "p", "1"}), report(path, "p", "1", "0"),
+        " varnholt: error: cannot " + verb + " genotype file " + path + ": Permission denied\n", 1,
+        path);
   }
   EXPECT_FALSE(exists(dir + "/locked/new.txt"));
 }

@@ -6,12 +6,13 @@
 #include <random>
 #include <vector>
 
+#include "count.h"
 #include "linefeeds.h"
 
 namespace {
 
 std::vector<char> lines(std::size_t averagelength) {
-  std::vector<char> block(256 * 1024);
+  std::vector<char> block(countblocksize);
   std::mt19937 random(1);
   std::uniform_int_distribution<std::size_t> length(averagelength / 2, averagelength * 3 / 2);
   std::size_t next = length(random);

@@ -63,7 +63,8 @@ seconds() {  # seconds COMMAND...: wall time of one run, output discarded
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 # rounds N FILE PREPARE: N rounds of the four programs on FILE, in an order
-# that turns each round, each run after PREPARE FILE; medians in $work/t.*.
+# that turns each round, each run after PREPARE FILE. Prints the medians of
+# varnholt, the static program, `wc -l` and the read() floor.
 rounds() {
   local n=$1 file=$2 prepare=$3
   : >"$work/t.v"; : >"$work/t.s"; : >"$work/t.w"; : >"$work/t.f"
@@ -78,13 +79,12 @@ rounds() {
       esac
     done
   done
-  v=$(median <"$work/t.v"); s=$(median <"$work/t.s"); w=$(median <"$work/t.w")
-  f=$(median <"$work/t.f")
+  echo "$(median <"$work/t.v") $(median <"$work/t.s") $(median <"$work/t.w") $(median <"$work/t.f")"
 }
-row() {  # row SHAPE: the medians of the last rounds and varnholt's peak memory
+row() {  # row SHAPE V S W F: those medians, their ratios, and varnholt's peak memory
   local rss
   rss=$(/usr/bin/time -f '%M' "$varnholt" "$work/$1" p 1 2>&1 >/dev/null | tail -n 1)
-  awk -v n="$1" -v v="$v" -v s="$s" -v w="$w" -v f="$f" -v r="$rss" 'BEGIN {
+  awk -v n="$1" -v v="$2" -v s="$3" -v w="$4" -v f="$5" -v r="$rss" 'BEGIN {
     printf "%-8s %8.3fs %8.3fs %8.3fs %8.3fs %7.2f %8.2f %8.2f %8d KiB\n",
       n, v, s, w, f, v / w, v / f, s / f, r }'
 }
@@ -97,8 +97,9 @@ cold() { "$evict" "$1"; }
 printf '%-8s %9s %9s %9s %9s %7s %8s %8s %12s\n' shape varnholt static 'wc -l' 'read()' \
   'v / wc' 'v / read' 's / read' 'peak RSS'
 for shape in long short single; do
-  rounds "$runs" "$work/$shape" cached
-  row "$shape"
+  medians=$(rounds "$runs" "$work/$shape" cached)
+  # shellcheck disable=SC2086  # four medians, four arguments
+  row "$shape" $medians
 done
 echo "median of $runs runs each, alternating; files of 1 GiB from the page cache"
 # On a file system in memory, "evicted" pages are the file itself: there
@@ -106,8 +107,9 @@ echo "median of $runs runs each, alternating; files of 1 GiB from the page cache
 if [ "$(stat -f -c %T "$work")" = tmpfs ]; then
   echo "cold round skipped: $work is on tmpfs, which has no disk to read from; set TMPDIR"
 else
-  rounds "$coldruns" "$work/cold" cold
-  row cold
+  medians=$(rounds "$coldruns" "$work/cold" cold)
+  # shellcheck disable=SC2086
+  row cold $medians
   echo "median of $coldruns runs each, alternating; a 4 GiB file of short lines, evicted before each run"
 fi
 

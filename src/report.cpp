@@ -7,8 +7,9 @@
 
 namespace {
 
-// Every line the program writes fits this buffer, so each goes out in one
-// write(); a longer one is passed on in pieces.
+// A line of up to this many bytes goes out in one write(), whole, whatever
+// else writes to the same file. A longer one, a diagnostic that quotes a
+// long name twice, goes out in pieces of this size.
 char line[4096];
 std::size_t used = 0;
 int failure = 0;

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Checks the program as it is installed and packaged.
-#   package_test.sh install|manual|deb|debian|image|tgz|workflow SOURCE_DIR BUILD_DIR
+#   package_test.sh install|manual|deb|debian|image|tgz|workflow|cluster SOURCE_DIR BUILD_DIR
 # Exits 77 (skipped) where a tool it needs is missing.
 set -euo pipefail
 what=$1 source=$2 build=$3
@@ -188,6 +188,91 @@ workflow)
   # The runner stages the genotype file under a path of its own.
   [ "$(tail -n 3 "$work/cwl/report.txt")" = "$(tail -n 3 <<<"$expected_run")" ] ||
     fail "report.txt: $(cat "$work/cwl/report.txt")"
+  # A number of positions that five characters cannot hold stops the step
+  # before varnholt starts.
+  ! (cd "$work" && cwltool --quiet --no-container --outdir "$work/refused" "$tool" \
+    --genotypes "$source/examples/genotypes.txt" --npos 250000 >/dev/null 2>"$work/cwltool.log") ||
+    fail "cwltool took --npos 250000"
+  grep -q -e '-9999\.\.99999' "$work/cwltool.log" || fail "cwltool: $(tail -n 5 "$work/cwltool.log")"
+  [ ! -e "$work/refused/report.txt" ] || fail "varnholt ran with --npos 250000"
+  ;;
+cluster)
+  # The same workflow and tool on a one-node Slurm cluster (tests/slurm.sh):
+  # Snakemake through the Slurm profile, the CWL tool through Toil, each
+  # job a Slurm job that asks for what its rule or tool declares.
+  need slurmctld
+  need slurmd
+  need toil-cwl-runner
+  need snakemake
+  need jq
+  [ "$(id -u)" = 0 ] || { echo "skipped: the Slurm daemons need root"; exit 77; }
+  PATH=$(cd "$build" && pwd):$PATH
+  slurm=$work/slurm
+  trap '"$source/tests/slurm.sh" down "$slurm"; rm -rf "$work"' EXIT
+  conf=$("$source/tests/slurm.sh" up "$slurm") || fail "the cluster did not come up"
+  eval "$conf"
+  run=$work/run
+  mkdir -p "$run/genotypes"
+  seq 1 3000000 >"$run/genotypes/big.txt"
+  : >"$run/genotypes/empty.txt"
+  printf 'a\nb\nc' >"$run/genotypes/unterminated.txt"
+  printf 'rs1\nrs2\n' >"$run/genotypes/with blank.txt"
+  for i in 1 2 3 4; do seq 1 "${i}00" >"$run/genotypes/part$i.txt"; done
+  cp -r "$run" "$work/local"
+  # Snakemake 7 hands the status script's path to the shell unquoted: a copy
+  # of the profile in a folder without blanks.
+  cp -r "$source/examples/workflow/slurm" "$work/profile"
+  onslurm() {  # onslurm DIR: the workflow on DIR through the Slurm profile
+    timeout 600 snakemake --profile "$work/profile" --snakefile "$source/examples/workflow/Snakefile" \
+      --directory "$1" >"$work/snakemake.log" 2>&1
+  }
+  start=$SECONDS
+  onslurm "$run" || fail "snakemake on Slurm: $(tail -n 20 "$work/snakemake.log")"
+  took=$((SECONDS - start)) start=$SECONDS
+  snakemake --cores 2 --snakefile "$source/examples/workflow/Snakefile" --directory "$work/local" \
+    >"$work/local.log" 2>&1 || fail "snakemake --cores 2: $(tail -n 20 "$work/local.log")"
+  echo "8 files: $took s on Slurm, $((SECONDS - start)) s with --cores 2"
+  expected=$(printf 'big\t3000001\nempty\t1\npart1\t101\npart2\t201\npart3\t301\npart4\t401\nunterminated\t4\nwith blank\t3')
+  [ "$(cat "$run/sizes.tsv")" = "$expected" ] || fail "sizes.tsv: $(cat "$run/sizes.tsv")"
+  # Every size job was a Slurm job that asked for the memory the rule declares.
+  declared=$(sed -n 's/^ *mem_mb=\([0-9]*\),$/\1/p' "$source/examples/workflow/Snakefile")
+  mapfile -t ids < <(sed -n "s/^Submitted job [0-9]* with external jobid '\([0-9]*\).*/\1/p" "$work/snakemake.log")
+  [ "${#ids[@]}" = 8 ] || fail "Slurm jobs: ${ids[*]}"
+  for id in "${ids[@]}"; do
+    job=$(scontrol show job --oneliner "$id")
+    [[ $job == *" JobState=COMPLETED "* && $job == *" MinMemoryNode=${declared}M "* ]] ||
+      fail "Slurm job $id: $job"
+  done
+  echo "each size job asked Slurm for ${declared} MiB"
+  # A file varnholt cannot count fails its job and the workflow; so does a
+  # job that Slurm ends: a FIFO without a writer never opens, and is cancelled.
+  mkdir -p "$work/folder/genotypes/x.txt"
+  ! onslurm "$work/folder" || fail "snakemake on Slurm took a folder for a genotype file"
+  mkdir -p "$work/stuck/genotypes" && mkfifo "$work/stuck/genotypes/stuck.txt"
+  (
+    for _ in $(seq 240); do
+      id=$(squeue -h -t RUNNING -o %i | head -n 1)
+      if [ -n "$id" ]; then scancel "$id"; break; fi
+      sleep 0.5
+    done
+  ) &
+  ! onslurm "$work/stuck" || fail "snakemake on Slurm succeeded with a cancelled job"
+  wait
+  grep -q "Error executing rule size on cluster" "$work/snakemake.log" ||
+    fail "snakemake on Slurm: $(tail -n 20 "$work/snakemake.log")"
+  # The CWL tool as a Slurm job of Toil's, asking for the tool's memory
+  # rather than Toil's default of 2 GiB.
+  tool=$source/examples/workflow/varnholt.cwl
+  out=$(cd "$work" && timeout 600 toil-cwl-runner --batchSystem slurm --no-container \
+    --jobStore "$work/jobstore" --outdir "$work/toil" "$tool" \
+    --genotypes "$run/genotypes/big.txt" --npos 250 2>"$work/toil.log") ||
+    fail "toil-cwl-runner: $(tail -n 20 "$work/toil.log")"
+  [ "$(jq -c '.allocation_size | [type, .]' <<<"$out")" = '["number",3000001]' ] ||
+    fail "toil-cwl-runner printed: $out"
+  ram=$(sed -n 's/^ *ramMin: \([0-9]*\)$/\1/p' "$tool")
+  jobs=$(scontrol show job --oneliner | grep ' JobName=toil_job_') || fail "no Slurm job of Toil's"
+  ! grep -v -e " MinMemoryNode=${ram}M " <<<"$jobs" || fail "Toil asked Slurm for other than ${ram} MiB"
+  echo "Toil's job asked Slurm for ${ram} MiB"
   ;;
 tgz)
   # The archive a cluster user unpacks into a prefix of their own.

@@ -16,6 +16,13 @@ baseCommand: varnholt
 
 requirements:
   InlineJavascriptRequirement: {}
+  # What a runner asks its scheduler for. varnholt peaks at about 2.5 MiB,
+  # whatever the file, but Toil runs its own worker in the same Slurm job,
+  # which peaks at about 115 MiB: twice that covers both, where Toil's
+  # default would ask for 2 GiB.
+  ResourceRequirement:
+    coresMin: 1
+    ramMin: 256
 
 hints:
   DockerRequirement:
@@ -40,6 +47,14 @@ inputs:
     doc: The number of positions (SNP or haplotype), -9999 to 99999.
     inputBinding:
       position: 3
+      # varnholt reads five characters of it: refuse what they cannot hold
+      # before it starts, rather than let it read a cut number.
+      valueFrom: |
+        ${
+          if (self < -9999 || self > 99999)
+            throw "npos is " + self + ": the number of positions must lie in -9999..99999";
+          return self;
+        }
 
 stdout: report.txt
 

@@ -21,7 +21,7 @@ alignas(64) char block[countblocksize];
 
 // The first bytes of what the count read, where a compressed format shows.
 constexpr std::size_t headsize = 16;
-char head[headsize];
+char firstbytes[headsize];
 std::size_t kept = 0;
 
 // How often a path whose file comes and goes between the opens is tried.
@@ -89,7 +89,7 @@ int openinput(const char* path, int* fd, std::int64_t* size, int* error) {
 
 // Keeps the first bytes read; a pipe may hand them over a few at a time.
 void keephead(const char* data, std::size_t length) {
-  for (std::size_t i = 0; i < length && kept < headsize; ++i) head[kept++] = data[i];
+  for (std::size_t i = 0; i < length && kept < headsize; ++i) firstbytes[kept++] = data[i];
 }
 
 }  // namespace
@@ -141,7 +141,7 @@ int countrecords(const char* path, std::int64_t* records, int* error) {
 }
 
 const char* countedformat(const char** tool) {
-  return compressedformat(head, kept, tool);
+  return compressedformat(firstbytes, kept, tool);
 }
 
 const char* compressedformat(const char* head, std::size_t length, const char** tool) {

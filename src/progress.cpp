@@ -160,9 +160,9 @@ std::size_t layout(std::size_t length, int width) {
     eraselength = length + 2;
   } else {
     // Clear what is left of the older text; the erase clears it all.
-    std::memcpy(line + end, "\033[K", 3);
+    std::memcpy(line + end, "\033[K", 4);
     end += 3;
-    std::memcpy(erase + 1, "\033[K", 3);
+    std::memcpy(erase + 1, "\033[K", 4);
     eraselength = 4;
   }
   return end;

@@ -130,11 +130,11 @@ std::size_t shellword(const char* name, std::size_t length, char* out) {
   // ends them: end, write it escaped, begin again.
   out[n++] = '\'';
   for (i = 0; i < length; ++i) {
+    out[n++] = name[i];
     if (name[i] == '\'') {
-      std::memcpy(out + n, "'\\''", 4);
-      n += 4;
-    } else {
-      out[n++] = name[i];
+      out[n++] = '\\';
+      out[n++] = '\'';
+      out[n++] = '\'';
     }
   }
   out[n++] = '\'';

@@ -14,21 +14,21 @@
 namespace {
 
 // One reusable block: the count never holds more of the file than this,
-// however long its lines. 1 MiB reads cost the kernel a quarter less than
-// 256 KiB ones from a page cache of large folios, while the program's peak
-// memory stays near 2 MiB (bench/run.sh sweeps the sizes).
+// however long its lines. The size is bench/run.sh's to choose: it sweeps
+// the block sizes, and the program's peak memory is about this block more
+// than a program that reads nothing.
 alignas(64) char block[countblocksize];
 
-// The first bytes of what the count read, where a compressed format shows.
-constexpr std::size_t headsize = 16;
-char firstbytes[headsize];
+// The first bytes of what the count read, where a format shows.
+char firstbytes[formathead];
 std::size_t kept = 0;
 
 // How often a path whose file comes and goes between the opens is tried.
 constexpr int opentries = 4;
 
 // Opens the path for reading, creating an empty file where nothing exists.
-// Returns countdone with *fd set, or the outcome with errno set.
+// Returns countdone, or countcreated for a new file, with *fd set, or the
+// outcome with errno set.
 int openorcreate(const char* path, int* fd) {
   int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY;
   for (int tries = 1;; ++tries) {
@@ -40,7 +40,7 @@ int openorcreate(const char* path, int* fd) {
     // O_EXCL never follows a symbolic link, so a dangling one planted at the
     // path cannot make the program create a file somewhere else.
     *fd = open(path, flags | O_CREAT | O_EXCL, 0666);
-    if (*fd >= 0) return countdone;
+    if (*fd >= 0) return countcreated;
     // A path that ends in a slash cannot be created as a file; nothing is
     // there, which is what the user needs to know.
     if (errno == EISDIR) errno = ENOENT;
@@ -57,13 +57,14 @@ int openorcreate(const char* path, int* fd) {
   }
 }
 
-// Opens the path, or takes standard input for a null one, and sets *size
-// to what is left to read of a regular file, -1 for anything else. Returns
-// countdone with *fd set, or the outcome with *error set.
-int openinput(const char* path, int* fd, std::int64_t* size, int* error) {
+// Opens the path, or takes standard input for a null one, and sets *start
+// to where reading starts and *size to what is left to read of a regular
+// file, -1 for anything else. Returns countdone or countcreated with *fd
+// set, or the outcome with *error set.
+int openinput(const char* path, int* fd, std::int64_t* start, std::int64_t* size, int* error) {
   *fd = 0;
   int ios = path != nullptr ? openorcreate(path, fd) : countdone;
-  if (ios != countdone) {
+  if (ios != countdone && ios != countcreated) {
     *error = errno;
     return ios;
   }
@@ -75,21 +76,23 @@ int openinput(const char* path, int* fd, std::int64_t* size, int* error) {
     return countnotopened;
   }
   *size = -1;
+  *start = 0;
   if (S_ISREG(st.st_mode)) {
     // Standard input may have been read from before this program began.
     off_t at = lseek(*fd, 0, SEEK_CUR);
-    *size = static_cast<std::int64_t>(st.st_size) - (at > 0 ? at : 0);
+    *start = at > 0 ? at : 0;
+    *size = static_cast<std::int64_t>(st.st_size) - *start;
   }
 #if VARNHOLT_HAVE_POSIX_FADVISE
   // A hint only, where the system takes it: the file is read once, in order.
   if (S_ISREG(st.st_mode)) posix_fadvise(*fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif
-  return countdone;
+  return ios;
 }
 
 // Keeps the first bytes read; a pipe may hand them over a few at a time.
 void keephead(const char* data, std::size_t length) {
-  for (std::size_t i = 0; i < length && kept < headsize; ++i) firstbytes[kept++] = data[i];
+  for (std::size_t i = 0; i < length && kept < formathead; ++i) firstbytes[kept++] = data[i];
 }
 
 }  // namespace
@@ -104,13 +107,16 @@ std::int64_t recordsof(std::int64_t linefeeds, char lastbyte) {
   return linefeeds + (lastbyte != '\n' ? 1 : 0);
 }
 
-int countrecords(const char* path, std::int64_t* records, int* error) {
+int countrecords(const char* path, std::int64_t* records, const fileformat** format, int* error) {
   *records = 0;
+  *format = nullptr;
   kept = 0;
   int fd = 0;
-  std::int64_t size = -1;
-  int ios = openinput(path, &fd, &size, error);
-  if (ios != countdone) return ios;
+  std::int64_t start = 0, size = -1;
+  int ios = openinput(path, &fd, &start, &size, error);
+  if (ios != countdone && ios != countcreated) return ios;
+  int opened = ios;
+  ios = countdone;
   progressstart(size);
   std::int64_t done = 0;
   std::int64_t linefeeds = 0;
@@ -134,43 +140,20 @@ int countrecords(const char* path, std::int64_t* records, int* error) {
   }
   // Gone from the terminal before the caller writes anything.
   progressend();
+  // A file cut while it was read holds neither the records counted nor
+  // those of its start: what was read is gone. One that grew is counted
+  // as far as it had grown. Files of /proc say 0 bytes, and hold more.
+  struct stat st;
+  if (ios == countdone && size >= 0 && fstat(fd, &st) == 0 && st.st_size < start + done &&
+      (start + size > 0 || st.st_size > 0)) {
+    *error = 0;
+    ios = countshrank;
+  }
   if (path != nullptr) close(fd);
   // A line cut short by a failed read was never completed: it is not a record.
-  *records = ios == countdone ? recordsof(linefeeds, lastbyte) : linefeeds;
-  return ios;
-}
-
-const char* countedformat(const char** tool) {
-  return compressedformat(firstbytes, kept, tool);
-}
-
-const char* compressedformat(const char* head, std::size_t length, const char** tool) {
-  constexpr char gzip[] = {'\x1f', '\x8b', '\x08'};  // BGZF, of samtools and tabix, too
-  constexpr char xz[] = {'\xfd', '7', 'z', 'X', 'Z', '\0'};
-  constexpr char zstd[] = {'\x28', '\xb5', '\x2f', '\xfd'};
-  // bzip2: "BZh", the block size, then the magic of a block or of the end.
-  constexpr char bzipblock[] = {'1', 'A', 'Y', '&', 'S', 'Y'};
-  constexpr char bzipend[] = {'\x17', '\x72', '\x45', '\x38', '\x50', '\x90'};
-  auto at = [&](std::size_t offset, const char* magic, std::size_t size) {
-    return length >= offset + size && std::memcmp(head + offset, magic, size) == 0;
-  };
-  bool bzip2 = at(0, "BZh", 3) && length > 3 && head[3] >= '1' && head[3] <= '9' &&
-               (at(4, bzipblock, sizeof bzipblock) || at(4, bzipend, sizeof bzipend));
-  const char* format = nullptr;
-  if (at(0, gzip, sizeof gzip)) {
-    format = "gzip";
-    *tool = "zcat";
-  } else if (bzip2) {
-    format = "bzip2";
-    *tool = "bzcat";
-  } else if (at(0, xz, sizeof xz)) {
-    format = "xz";
-    *tool = "xzcat";
-  } else if (at(0, zstd, sizeof zstd)) {
-    format = "zstd";
-    *tool = "zstdcat";
-  }
-  return format;
+  *records = ios == countreadfailed ? linefeeds : recordsof(linefeeds, lastbyte);
+  *format = formatof(firstbytes, kept);
+  return ios == countdone ? opened : ios;
 }
 
 int allocationsize(std::int64_t records, std::int32_t* na) {

@@ -6,12 +6,16 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "format.h"
+
 // Outcomes of countrecords().
 inline constexpr int countdone = 0;          // read to its end
 inline constexpr int countnotopened = 1;     // what is at the path cannot be opened; no records
 inline constexpr int countreadfailed = 2;    // a read failed before the end
 inline constexpr int countdanglinglink = 3;  // a symbolic link to nothing; no records
 inline constexpr int countnotcreated = 4;    // nothing is at the path, and no file could be made
+inline constexpr int countcreated = 5;       // nothing was at the path: an empty file is now
+inline constexpr int countshrank = 6;        // read to its end, which came before what was read
 
 // The count reads a file in blocks of this many bytes.
 inline constexpr std::size_t countblocksize = std::size_t{1024} * 1024;
@@ -20,20 +24,13 @@ inline constexpr std::size_t countblocksize = std::size_t{1024} * 1024;
 // umask) where nothing exists there, counts its records and closes it. A
 // null path is standard input, read from where it stands and left open. A
 // directory is not opened, and a file is never created through a symbolic
-// link. Sets *records and, unless countdone, *error to the errno of the
-// failure. After a failed read, *records holds the records completed
-// before it. A last line without a line feed is a record. Counting stops
-// once *records reaches INT32_MAX, where no allocation size fits any more.
-int countrecords(const char* path, std::int64_t* records, int* error);
-
-// The compressed format of what the last countrecords() read, by its first
-// bytes, as compressedformat() tells it; nullptr where nothing was read.
-const char* countedformat(const char** tool);
-
-// The compressed format whose magic bytes a file starts with ("gzip",
-// "bzip2", "xz" or "zstd"), setting *tool to the program that writes out
-// its content; nullptr (*tool untouched) for anything else.
-const char* compressedformat(const char* head, std::size_t length, const char** tool);
+// link. Sets *records, *format to what the first bytes read say the file
+// is (nullptr for text) and, for a failure, *error to its errno. After a
+// failed read, *records holds the records completed before it. A last line
+// without a line feed is a record. Counting stops once *records reaches
+// INT32_MAX, where no allocation size fits any more. A regular file that
+// ends below the bytes read from it was cut while it was read: countshrank.
+int countrecords(const char* path, std::int64_t* records, const fileformat** format, int* error);
 
 // Feeds one block of a file to a running count: the line feeds seen so far
 // and the last byte seen ('\n' before the first block).

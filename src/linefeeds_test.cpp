@@ -81,12 +81,4 @@ TEST_P(CountLinefeeds, SurvivesLongRunsThatWouldOverflowALane) {
   }
 }
 
-TEST_P(CountLinefeeds, CountsEveryLinefeedInALargeRandomBuffer) {
-  std::mt19937 random(7);  // NOLINT(cert-msc32-c,cert-msc51-cpp): repeatable cases
-  std::vector<char> buffer(1 << 20);
-  for (char& c : buffer) c = static_cast<char>(random());
-  EXPECT_EQ(GetParam().count(buffer.data(), buffer.size()),
-            reference(buffer.data(), buffer.size()));
-}
-
 }  // namespace

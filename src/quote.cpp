@@ -77,66 +77,74 @@ bool bare(unsigned char c) {
 
 }  // namespace
 
-std::size_t quotename(const char* name, std::size_t length, char* out) {
+std::size_t quotename(const char* name, std::size_t length, char* out, std::size_t size) {
   const auto* s = reinterpret_cast<const unsigned char*>(name);
-  if (plain(s, length)) {
-    std::memcpy(out, name, length);
-    return length;
-  }
   std::size_t n = 0;
-  out[n++] = '$';
-  out[n++] = '\'';
+  // Every byte goes through here: nothing lands past out[size - 1].
+  auto put = [&](unsigned char c) {
+    if (n < size) out[n] = static_cast<char>(c);
+    ++n;
+  };
+  if (plain(s, length)) {
+    for (std::size_t i = 0; i < length; ++i) put(s[i]);
+    return n;
+  }
+  put('$');
+  put('\'');
   for (std::size_t i = 0; i < length;) {
     unsigned char c = s[i];
     const char* special = c != 0 && c < 0x80 ? std::strchr(specials, c) : nullptr;
     std::size_t octal = octalat(s, length, i);
     if (special != nullptr) {
-      out[n++] = '\\';
-      out[n++] = letters[special - specials];
+      put('\\');
+      put(static_cast<unsigned char>(letters[special - specials]));
       ++i;
     } else if (octal > 0) {
       // Always three digits, so that a digit after it is never read into it.
       for (std::size_t end = i + octal; i < end; ++i) {
         c = s[i];
-        out[n++] = '\\';
-        out[n++] = static_cast<char>('0' + (c >> 6));
-        out[n++] = static_cast<char>('0' + ((c >> 3) & 7));
-        out[n++] = static_cast<char>('0' + (c & 7));
+        put('\\');
+        put(static_cast<unsigned char>('0' + (c >> 6)));
+        put(static_cast<unsigned char>('0' + ((c >> 3) & 7)));
+        put(static_cast<unsigned char>('0' + (c & 7)));
       }
     } else {
-      for (std::size_t end = i + utf8at(s, length, i); i < end; ++i)
-        out[n++] = static_cast<char>(s[i]);
+      for (std::size_t end = i + utf8at(s, length, i); i < end; ++i) put(s[i]);
     }
   }
-  out[n++] = '\'';
+  put('\'');
   return n;
 }
 
-std::size_t shellword(const char* name, std::size_t length, char* out) {
+std::size_t shellword(const char* name, std::size_t length, char* out, std::size_t size) {
   const auto* s = reinterpret_cast<const unsigned char*>(name);
   std::size_t n = 0;
+  auto put = [&](unsigned char c) {
+    if (n < size) out[n] = static_cast<char>(c);
+    ++n;
+  };
   if (length > 0 && name[0] == '-') {
-    out[n++] = '.';
-    out[n++] = '/';
+    put('.');
+    put('/');
   }
-  if (!plain(s, length)) return n + quotename(name, length, out + n);
+  if (!plain(s, length)) return n + quotename(name, length, out + n, size > n ? size - n : 0);
   std::size_t i = 0;
   while (i < length && bare(s[i])) ++i;
   if (length > 0 && i == length) {
-    std::memcpy(out + n, name, length);
-    return n + length;
+    for (i = 0; i < length; ++i) put(s[i]);
+    return n;
   }
   // Inside single quotes every byte stands for itself but the quote, which
   // ends them: end, write it escaped, begin again.
-  out[n++] = '\'';
+  put('\'');
   for (i = 0; i < length; ++i) {
-    out[n++] = name[i];
+    put(s[i]);
     if (name[i] == '\'') {
-      out[n++] = '\\';
-      out[n++] = '\'';
-      out[n++] = '\'';
+      put('\\');
+      put('\'');
+      put('\'');
     }
   }
-  out[n++] = '\'';
+  put('\'');
   return n;
 }

@@ -12,13 +12,13 @@ namespace {
 
 std::string quoted(const std::string& name) {
   std::string out(quotedsize(name.size()), '#');
-  out.resize(quotename(name.data(), name.size(), out.data()));
+  out.resize(quotename(name.data(), name.size(), out.data(), out.size()));
   return out;
 }
 
 std::string pasted(const std::string& name) {
   std::string out(shellwordsize(name.size()), '#');
-  out.resize(shellword(name.data(), name.size(), out.data()));
+  out.resize(shellword(name.data(), name.size(), out.data(), out.size()));
   return out;
 }
 

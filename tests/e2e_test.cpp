@@ -8,7 +8,9 @@
 #include <poll.h>
 #include <pty.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <algorithm>
@@ -233,31 +235,21 @@ TEST_F(Varnholt, PrintsTheFourReportLines) {
   const std::string badnumber =
       " varnholt: error: bad value while reading an integer for the number of "
       "positions (argument 3): ";
+  const std::string accepted = "; its first five characters must hold an integer, -9999 to 99999\n";
   const std::string cut =
       " varnholt: warning: the number of positions is read from the first five characters of "
       "argument 3: ";
+  const std::string created = " varnholt: warning: created empty genotype file ";
+  // The reading of the number itself is the unit tests' (field_test.cpp):
+  // here, what a run prints for each kind of number.
   const Case cases[] = {
       {{"three.txt", "p.mat", "250"}, report("three.txt", "p.mat", "250", "4"), "", 0},
       {{"empty.txt", "p.mat", "7"}, report("empty.txt", "p.mat", "7", "1"), "", 0},
-      {{"three.txt", "", " 42"}, report("three.txt", "", "42", "4"), "", 0},
-      {{"three.txt", "p", "-12"}, report("three.txt", "p", "-12", "4"), "", 0},
-      {{"three.txt", "p", "+7"}, report("three.txt", "p", "7", "4"), "", 0},
-      {{"three.txt", "p", ""}, report("three.txt", "p", "0", "4"), "", 0},
-      {{"three.txt", "p", "    "}, report("three.txt", "p", "0", "4"), "", 0},
-      {{"three.txt", "p", "1234567"},
-       report("three.txt", "p", "12345", "4"),
-       cut + "12345 from \"1234567\"\n",
-       0},
-      {{"three.txt", "p", "-99999"},
-       report("three.txt", "p", "-9999", "4"),
-       cut + "-9999 from \"-99999\"\n",
-       0},
+      {{"three.txt", "", ""}, report("three.txt", "", "0", "4"), "", 0},
       {{"three.txt", "p", "123  x"},
        report("three.txt", "p", "123", "4"),
        cut + "123 from \"123  x\"\n",
        0},
-      {{"three.txt", "p", "12345    "}, report("three.txt", "p", "12345", "4"), "", 0},
-      {{"three.txt", "p", "1 2"}, report("three.txt", "p", "12", "4"), "", 0},
       {{"three.txt   ", "p  ", "1"},
        report("three.txt", "p", "1", "4"),
        " varnholt: warning: trailing blanks dropped from the genotype path, using three.txt\n",
@@ -270,46 +262,28 @@ TEST_F(Varnholt, PrintsTheFourReportLines) {
       {{"   ", "p", "1"}, report("", "p", "1", "0"), emptypath, 1},
       {{"three.txt", "p", "12.5"},
        " genotype file=three.txt\n pattern file=p\n",
-       badnumber + "\"12.5 \"\n",
-       2},
-      {{"three.txt", "p", "abc"},
-       " genotype file=three.txt\n pattern file=p\n",
-       badnumber + "\"abc  \"\n",
-       2},
-      {{"three.txt", "p", "1e3"},
-       " genotype file=three.txt\n pattern file=p\n",
-       badnumber + "\"1e3  \"\n",
-       2},
-      {{"three.txt", "p", "12abc"},
-       " genotype file=three.txt\n pattern file=p\n",
-       badnumber + "\"12abc\"\n",
-       2},
-      {{"three.txt", "p", "12.5000"},
-       " genotype file=three.txt\n pattern file=p\n",
-       badnumber + "\"12.50\"\n",
-       2},
-      {{"three.txt", "p", "-"},
-       " genotype file=three.txt\n pattern file=p\n",
-       badnumber + "\"-    \"\n",
+       badnumber + "\"12.5 \"" + accepted,
        2},
       {{"three.txt", "p", "\t5"},
        " genotype file=three.txt\n pattern file=p\n",
-       badnumber + "$'\\t5   '\n",
+       badnumber + "$'\\t5   '" + accepted,
        2},
       // A control character cannot forge, end or hide a line.
-      {{"a\nb", "\x1b[2Jp", "1"}, report("$'a\\nb'", "$'\\033[2Jp'", "1", "1"), "", 0},
+      {{"a\nb", "\x1b[2Jp", "1"},
+       report("$'a\\nb'", "$'\\033[2Jp'", "1", "1"),
+       created + "$'a\\nb'\n",
+       0},
       {{"missing/\r", "p", "1"},
        report("$'missing/\\r'", "p", "1", "0"),
        " varnholt: error: cannot create genotype file $'missing/\\r': No such file or directory\n",
        1},
       {{"\xff.txt", "p\xc2\x9b", "1\xe2\x82"},
        " genotype file=$'\\377.txt'\n pattern file=$'p\\302\\233'\n",
-       badnumber + "$'1\\342\\202  '\n",
+       badnumber + "$'1\\342\\202  '" + accepted,
        2},
       // Beside other arguments, --help and --version are names.
-      {{"--help", "p", "1"}, report("--help", "p", "1", "1"), "", 0},
-      {{"-h", "p", "1"}, report("-h", "p", "1", "1"), "", 0},
-      {{"--version", "p"}, report("--version", "p", "0", "1"), usage, 0},
+      {{"--help", "p", "1"}, report("--help", "p", "1", "1"), created + "--help\n", 0},
+      {{"--version", "p"}, report("--version", "p", "0", "1"), usage + created + "--version\n", 0},
   };
   ASSERT_EQ(symlink("three.txt", (dir + "/tothree.txt").c_str()), 0);
   for (const Case& c : cases) {
@@ -347,7 +321,8 @@ TEST_F(Varnholt, RunsOnTheBundledExample) {
 TEST_F(Varnholt, CreatesAMissingGenotypeFileEmptyWithMode0644) {
   Outcome r = run({program, "new.txt", "p", "1"}, here());
   EXPECT_EQ(r.out, report("new.txt", "p", "1", "1"));
-  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.err, " varnholt: warning: created empty genotype file new.txt\n");
+  EXPECT_EQ(r.status, 0);
   struct stat st;
   ASSERT_EQ(stat((dir + "/new.txt").c_str(), &st), 0);
   EXPECT_EQ(st.st_size, 0);
@@ -356,8 +331,9 @@ TEST_F(Varnholt, CreatesAMissingGenotypeFileEmptyWithMode0644) {
   run({program, "other.txt", "p", "1"}, Options{dir, "", 077, {}});
   ASSERT_EQ(stat((dir + "/other.txt").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0600u);
-  // A second run counts the file it created.
-  EXPECT_EQ(run({program, "new.txt", "p", "1"}, here()).out, report("new.txt", "p", "1", "1"));
+  // A second run counts the file it created, and has nothing to warn of.
+  expectrun(run({program, "new.txt", "p", "1"}, here()), report("new.txt", "p", "1", "1"), "", 0,
+            "again");
 }
 
 TEST_F(Varnholt, AMalformedNumberStopsBeforeTheGenotypeFileIsTouched) {
@@ -370,6 +346,7 @@ TEST_F(Varnholt, FailsOnGenotypeFilesThatCannotBeOpenedOrCreated) {
   mkdir((dir + "/sub").c_str(), 0755);
   struct Unopenable {
     std::string path, verb, reason;
+    std::string kind = "genotype file ";
   };
   const Unopenable cases[] = {
       {"sub", "open", "Is a directory"},
@@ -380,16 +357,24 @@ TEST_F(Varnholt, FailsOnGenotypeFilesThatCannotBeOpenedOrCreated) {
       // A dangling link is something at the path: nothing is created through it.
       {"link.txt", "open", "dangling symbolic link, not followed to create a file"},
       {"broken.txt", "open", "dangling symbolic link, not followed to create a file"},
+      {"socket", "open", "not a file", "socket "},  // named as what it is
   };
   write("three.txt", "a\n");
   ASSERT_EQ(symlink("target.txt", (dir + "/link.txt").c_str()), 0);
   ASSERT_EQ(symlink("nowhere/target.txt", (dir + "/broken.txt").c_str()), 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::string socketpath = dir + "/socket";
+  ASSERT_LT(socketpath.size(), sizeof address.sun_path);
+  std::memcpy(address.sun_path, socketpath.c_str(), socketpath.size() + 1);
+  int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
   for (const Unopenable& c : cases) {
-    expectrun(
-        run({program, c.path, "p", "1"}, here()), report(c.path, "p", "1", "0"),
-        " varnholt: error: cannot " + c.verb + " genotype file " + c.path + ": " + c.reason + "\n",
-        1, c.path);
+    expectrun(run({program, c.path, "p", "1"}, here()), report(c.path, "p", "1", "0"),
+              " varnholt: error: cannot " + c.verb + " " + c.kind + c.path + ": " + c.reason + "\n",
+              1, c.path);
   }
+  close(listener);
   EXPECT_FALSE(exists(dir + "/missing"));
   EXPECT_FALSE(exists(dir + "/target.txt"));
   EXPECT_FALSE(exists(dir + "/nosuchdir"));
@@ -403,14 +388,13 @@ TEST_F(Varnholt, NeverOpensAPathCutAt500Characters) {
   ASSERT_EQ(exact.size(), 500u);
   Outcome r = run({program, exact, "p", "1"}, here());
   EXPECT_EQ(r.out, report(exact, "p", "1", "1"));
-  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.err, " varnholt: warning: created empty genotype file " + exact + "\n");
   EXPECT_TRUE(exists(dir + "/" + exact));
 
   std::string longer = folder + "/" + std::string(98, 'g') + "hij";  // 501 and up
   for (const std::string& path : {longer, longer + "k", longer + std::string(100, 'z')}) {
     expectrun(run({program, path, "p", "1"}, here()), report(path.substr(0, 500), "p", "1", "0"),
-              " varnholt: error: cannot open genotype file: path longer than 500 characters\n", 1,
-              path);
+              " varnholt: error: cannot open genotype file: path longer than 500 bytes\n", 1, path);
     EXPECT_FALSE(exists(dir + "/" + path.substr(0, 500)));
   }
 }
@@ -435,38 +419,52 @@ TEST_F(Varnholt, CountsStreamsAndFilesOfNoStatedSize) {
       // Past 2 GiB, where a 32-bit build needs 64-bit file offsets.
       {"\"$V\" sparse p 1", report("sparse", "p", "1", "2")},
       // An endless stream of records ends once no allocation size can fit.
-      {"yes '' | \"$V\" /dev/stdin p 1 2>&1; echo status=$?",
-       " genotype file=/dev/stdin\n pattern file=p\n Number of pos=           1\n"
-       " varnholt: error: too many records for a 32-bit allocation size in /dev/stdin\n"
+      {"yes '' | \"$V\" - p 1 2>&1; echo status=$?",
+       " genotype file=-\n pattern file=p\n Number of pos=           1\n"
+       " varnholt: error: too many records for a 32-bit allocation size in standard input\n"
        "status=1\n"},
-      // Compressed bytes are counted, but no consumer can use that count: the
-      // run fails, saying how to count the records.
+      // Compressed or binary bytes are counted, but no consumer can use that
+      // count: the run fails, saying how to count the records.
       {"printf '\\037\\213\\010\\000\\n' | \"$V\" - p 1 2>&1; echo status=$?",
        " genotype file=-\n pattern file=p\n Number of pos=           1\n varnholt: error: "
-       "genotype file - is gzip-compressed: the line feeds of its compressed bytes were counted; "
-       "for its records pipe it through zcat\n allocation size=           2\nstatus=1\n"},
-      {"printf 'BZh91AY&SY\\n' > g.bz2; \"$V\" g.bz2 p 1 2>&1; echo status=$?",
-       " genotype file=g.bz2\n pattern file=p\n Number of pos=           1\n varnholt: error: "
-       "genotype file g.bz2 is bzip2-compressed: the line feeds of its compressed bytes were "
-       "counted; for its records give <(bzcat g.bz2) as the genotype file\n"
+       "standard input is gzip-compressed, not text: its line feeds are not records\n varnholt: "
+       "to count its records, put gzip -dc before the pipe, under set -o pipefail\n"
        " allocation size=           2\nstatus=1\n"},
-      // The advice, pasted into bash, counts the records of that very file
-      // and runs nothing else, whatever its name holds.
+      {"printf 'BZh91AY&SY\\n' > g.bz2; ln -s \"$V\" vh; ./vh g.bz2 p 1 2>&1; echo status=$?",
+       " genotype file=g.bz2\n pattern file=p\n Number of pos=           1\n varnholt: error: "
+       "genotype file g.bz2 is bzip2-compressed, not text: its line feeds are not records\n"
+       " varnholt: to count its records, run: (set -C; exec >g || exit; bzip2 -dc g.bz2 || "
+       "{ rm -f g; exit 1; }) && ./vh g p 1\n allocation size=           2\nstatus=1\n"},
+      {"printf 'l\\033\\001\\000' > g.bed; \"$V\" g.bed p 1 2>&1; echo status=$?",
+       " genotype file=g.bed\n pattern file=p\n Number of pos=           1\n varnholt: error: "
+       "genotype file g.bed is a PLINK 1 .bed file, not text: its line feeds are not records\n"
+       " varnholt: to count its records, make a text file of it with plink --bfile and --recode\n"
+       " allocation size=           2\nstatus=1\n"},
+      // The advice, pasted into bash, writes the records of that very file
+      // beside it and counts them, and runs nothing else, whatever its name
+      // holds. Where the archive is cut short it fails and leaves nothing;
+      // where the text file exists it fails and leaves it as it was.
       {R"sh(: > x.gz
+advice() { "$V" "$1" p 1 2>&1 >/dev/null | sed -n 's/^ varnholt: to count its records, run: //p'; }
 for name in 'a;rm -f x.gz' 'my geno.gz' "it's.gz" '$(rm x.gz)' '`rm x.gz`' -h.gz \
-  "$(printf 'tab\tb.gz')" "$(printf 'evil\342\200\256zg.gz')"; do
+  "$(printf 'tab\tb.gz')" "$(printf 'evil\342\200\256zg.gz')" noext; do
   printf 'a\nb\nc\n' | gzip > "./$name"
-  advice=$("$V" "$name" p 1 2>&1 >/dev/null | sed -n 's/.* give \(.*\) as the genotype file$/\1/p')
-  bash -c "\"\$V\" $advice p 1" | sed -n 's/^ allocation size= *//p'
-done; ls x.gz)sh",
-       "4\n4\n4\n4\n4\n4\n4\n4\nx.gz\n"},
+  bash -c "$(advice "$name")" | sed -n 's/^ allocation size= *//p'
+done; ls noext.txt x.gz
+seq 1 20000 | gzip | head -c 2000 > cut.gz
+bash -c "$(advice cut.gz)" 2>/dev/null; echo "cut: $? $(ls cut*)"
+echo kept > kept; echo a | gzip > kept.gz
+bash -c "$(advice kept.gz)" 2>/dev/null; echo "exists: $? $(cat kept)")sh",
+       "4\n4\n4\n4\n4\n4\n4\n4\n4\nnoext.txt\nx.gz\ncut: 1 cut.gz\nexists: 1 kept\n"},
   };
   ASSERT_EQ(truncate(write("sparse", "").c_str(), (1LL << 31) + 1), 0);
   struct stat st;
   ASSERT_EQ(stat((dir + "/sparse").c_str(), &st), 0);
   bool sparse = st.st_blocks < 1024;  // else the file system wrote 2 GiB of zeros
   for (const Stream& c : cases) {
-    if (!sparse && c.script.find("sparse") != std::string::npos) continue;
+    // Only a 32-bit build can get that wrong; the armhf build runs it.
+    bool big = c.script.find("sparse") != std::string::npos;
+    if (big && (!sparse || sizeof(std::size_t) > 4)) continue;
     expectrun(shell(c.script, here()), c.expected, "", 0, c.script);
   }
 }
@@ -506,49 +504,66 @@ TEST_F(Varnholt, FailsWhenStandardOutputCannotBeWrittenNotStandardError) {
       {"\"$V\" 2>/dev/full; echo status=$?", report("", "", "0", "0") + "status=0\n"},
       {"\"$V\" sub p x 2>/dev/full; echo status=$?",
        " genotype file=sub\n pattern file=p\nstatus=2\n"},
+      // Standard output is the genotype file: refused before a byte is
+      // written, the file as it was.
+      {"echo a > g.txt; \"$V\" g.txt p 1 2>&1 >>g.txt; echo status=$?; cat g.txt",
+       " varnholt: error: genotype file g.txt is standard output: the report would be written "
+       "into it\nstatus=1\na\n"},
+      {"echo a > g.txt; ln -s g.txt l.txt; \"$V\" - p 1 <l.txt 2>&1 >>g.txt; echo status=$?; cat "
+       "g.txt",
+       " varnholt: error: standard input is standard output: the report would be written into "
+       "it\nstatus=1\na\n"},
   };
   for (const Stream& c : cases) EXPECT_EQ(shell(c.script, here()).out, c.out) << c.script;
 }
 
 TEST_F(Varnholt, LinesOfBothStreamsKeepProgramOrder) {
   Outcome r = shell("\"$V\" g.txt p 2>&1", here());
-  EXPECT_EQ(r.out, usage + report("g.txt", "p", "0", "1"));
+  std::string lines = report("g.txt", "p", "0", "1");
+  lines.insert(lines.rfind(" allocation"),
+               " varnholt: warning: created empty genotype file g.txt\n");
+  EXPECT_EQ(r.out, usage + lines);
 }
 
-TEST_F(Varnholt, MemoryStaysFlatForAOneGibibyteLine) {
+TEST_F(Varnholt, MemoryStaysFlatForALongLine) {
   if (emulated) GTEST_SKIP() << "under an emulator, rusage measures the emulator";
-  write("small.txt", std::string(2 << 20, '\n'));  // fills the read block, as the huge one does
+  write("small.txt", std::string(2 << 20, '\n'));  // fills the read block, as the long one does
   std::string huge = dir + "/huge.txt";
-  ASSERT_EQ(truncate(write("huge.txt", "").c_str(), 1L << 30), 0);  // sparse: no line feed at all
+  ASSERT_EQ(truncate(write("huge.txt", "").c_str(), 64L << 20), 0);  // sparse: no line feed at all
   Outcome small = run({program, "small.txt", "p", "1"}, here());
   Outcome big = run({program, huge, "p", "1"}, here());
   EXPECT_EQ(big.out, report(huge, "p", "1", "2"));
-  // A program that held the line would need a gibibyte more.
+  // A program that held the line would need 64 MiB more.
   EXPECT_LE(big.maxrsskb, small.maxrsskb + 1024) << small.maxrsskb;
 }
 
 TEST_F(Varnholt, CountsExactlyUnderShortAndFailingReads) {
   if (emulated) GTEST_SKIP() << "the read() shim cannot be preloaded into an emulated program";
   if (!dynamic(program)) GTEST_SKIP() << "a static program has no loader to preload the shim";
-  write("g.txt", "a\nb\nc\npartial");
   struct Fault {
     std::string limit, failafter, na, err;
+    std::string shrinkafter = "-1";  // reads before the file is cut to nothing
   };
   const std::string readerror =
       " varnholt: error: read error in genotype file g.txt: Input/output error\n";
+  const std::string shrank =
+      " varnholt: error: genotype file g.txt shrank while it was read: its records are not those "
+      "counted\n";
   const Fault cases[] = {
       {"4", "-1", "5", ""},  // a regular file handed out four bytes at a time
       {"1", "-1", "5", ""},
       {"4", "3", "4", readerror},  // fails inside "partial": three records completed
       {"4", "1", "3", readerror},
-      {"-1", "0", "1", readerror},  // fails at once
-      {"-1", "1", "4", readerror},  // fails where the end would show: "partial" never ended
+      {"-1", "0", "1", readerror},    // fails at once
+      {"-1", "1", "4", readerror},    // fails where the end would show: "partial" never ended
+      {"4", "-1", "5", shrank, "2"},  // "a\nb\nc\npa" read, then the file is gone
   };
   for (const Fault& c : cases) {
+    write("g.txt", "a\nb\nc\npartial");
     Options options = here();
-    options.env =
-        shimmed({std::string("LD_PRELOAD=") + VARNHOLT_FAILREAD_NAME,
-                 "VARNHOLT_READ_LIMIT=" + c.limit, "VARNHOLT_READ_FAILAFTER=" + c.failafter});
+    options.env = shimmed(
+        {std::string("LD_PRELOAD=") + VARNHOLT_FAILREAD_NAME, "VARNHOLT_READ_LIMIT=" + c.limit,
+         "VARNHOLT_READ_FAILAFTER=" + c.failafter, "VARNHOLT_READ_SHRINKAFTER=" + c.shrinkafter});
     expectrun(run({program, "g.txt", "p", "1"}, options), report("g.txt", "p", "1", c.na), c.err,
               c.err.empty() ? 0 : 1, c.limit + "/" + c.failafter);
   }
@@ -600,49 +615,111 @@ std::vector<std::string> drawntexts(const std::string& out) {
   return texts;
 }
 
-TEST_F(Varnholt, DrawsProgressOnlyInTheForegroundOfATerminalAndErasesIt) {
-  if (emulated) GTEST_SKIP() << "the slow read() shim cannot be preloaded into an emulated program";
-  if (!dynamic(program)) GTEST_SKIP() << "a static program has no loader to preload the shim";
-  write("g.txt", std::string(80, '\n'));  // 4 bytes a read, 150 ms each: 3 s
-  Options options = here();
-  options.env = shimmed({std::string("SHIM=") + VARNHOLT_FAILREAD_NAME, "VARNHOLT_READ_LIMIT=4",
-                         "VARNHOLT_READ_DELAY_MS=150", "TERM=xterm"});
-  struct Terminal {
-    std::string script;
-    unsigned short columns;
-    std::string drawings;  // r: a text with a rate, d: one without, e: an erase; repeats as one
-    std::string shown;     // in the last text drawn
-    std::string genotype;  // the genotype file's name in the report
-    std::string na;        // the allocation size; none where the run was ended
-    std::string after;     // the screen's lines after the report
-  };
-  const std::string shimmedv = "LD_PRELOAD=$SHIM \"$V\"", slow = shimmedv + " g.txt p 1";
-  // The count in the foreground, and signals sent to it from beside it.
-  auto signalled = [&](const std::string& signals) {
-    return "(sleep 1.6; for s in " + signals + "; do kill -$s $(cat pid); sleep 0.6; done) & " +
-           "sh -c 'echo $$ > pid; exec env LD_PRELOAD=$SHIM \"$V\" g.txt p 1'; echo status=$?";
-  };
-  // A pipe that sends 293 KiB at once, then a line feed every half second.
+// A run on a pseudo-terminal with read() slowed by the shim, and what the
+// terminal shows of it.
+struct Terminal {
+  std::string script;
+  unsigned short columns;
+  std::string drawings;  // r: a text with a rate, d: one without, e: an erase; repeats as one
+  std::string shown;     // in the last text drawn
+  std::string genotype;  // the genotype file's name in the report
+  std::string na;        // the allocation size; none where the run was ended
+  std::string after;     // the screen's lines after the report
+  std::size_t most = 8;  // texts drawn at the most: four a second
+};
+
+// The progress line's cases run side by side, a test each group: each case
+// waits for the line's first second.
+class Progress : public Varnholt {
+ protected:
+  // g.txt is 80 line feeds; the shim hands out one byte a read, each after
+  // VARNHOLT_READ_DELAY_MS (17 ms unless a case says otherwise): 1.4 s.
+  void expect(const std::vector<Terminal>& cases) {
+    if (emulated)
+      GTEST_SKIP() << "the slow read() shim cannot be preloaded into an emulated program";
+    if (!dynamic(program)) GTEST_SKIP() << "a static program has no loader to preload the shim";
+    write("g.txt", std::string(80, '\n'));
+    Options options = here();
+    options.env = shimmed({std::string("SHIM=") + VARNHOLT_FAILREAD_NAME, "VARNHOLT_READ_LIMIT=1",
+                           "VARNHOLT_READ_DELAY_MS=17", "TERM=xterm"});
+    for (const Terminal& c : cases) {
+      options.columns = c.columns;
+      Outcome r = shell(c.script, options);
+      std::vector<std::string> texts = drawntexts(r.out);
+      std::string drawings, last;
+      for (const std::string& text : texts) {
+        EXPECT_LT(text.size(), c.columns) << c.script << ": " << text;
+        char kind = text.empty() ? 'e' : (text.find("/s") != std::string::npos ? 'r' : 'd');
+        if (drawings.empty() || drawings.back() != kind) drawings += kind;
+        if (!text.empty()) last = text;
+      }
+      EXPECT_EQ(drawings, c.drawings) << c.script << ": " << r.out;
+      EXPECT_LE(texts.size(), c.most) << c.script << ": " << r.out;
+      if (c.drawings.empty()) {
+        EXPECT_EQ(r.out.find("counting"), std::string::npos) << c.script << ": " << r.out;
+      }
+      EXPECT_NE(last.find(c.shown), std::string::npos) << c.script << ": " << last;
+      if (!c.drawings.empty() && c.drawings.back() != 'e') continue;  // left drawn
+      std::string expected = report(c.genotype, "p", "1", c.na);
+      if (c.na.empty()) expected.erase(expected.rfind(" allocation"));
+      EXPECT_EQ(screen(r.out), expected + c.after + (c.after.empty() ? "" : "\n"))
+          << c.script << ": " << r.out;
+    }
+  }
+  // The count, slowed.
+  static std::string slow(const std::string& delay = "17") {
+    return "VARNHOLT_READ_DELAY_MS=" + delay + " LD_PRELOAD=$SHIM \"$V\" g.txt p 1";
+  }
+  // The count in the foreground, and signals sent to it from beside it:
+  // the first after 1.4 s, when the line stands, then one each 0.4 s.
+  static std::string signalled(const std::string& signals, const std::string& delay = "30") {
+    return "(sleep 1.4; for s in " + signals + "; do kill -$s $(cat pid); sleep 0.4; done) & " +
+           "sh -c 'echo $$ > pid; exec env " + slow(delay) + "'; echo status=$?";
+  }
+  // A pipe that sends 293 KiB at once, then a line feed every half second,
+  // until the burst has left the rate's four seconds.
   const std::string slowing =
-      "{ head -c 300000 /dev/zero; sleep 1.2; i=0; while [ $i -lt 10 ]; do echo; sleep 0.5; "
-      "i=$((i+1)); done; } | \"$V\" - p 1";
-  const Terminal cases[] = {
-      {slow, 80, "re", " B of 80 B (", "g.txt", "81", ""},
-      {"{ echo; sleep 0.7; echo; sleep 0.7; echo; sleep 0.7; echo; } | \"$V\" - p 1", 80, "re",
-       " B, ", "-", "5", ""},                                                  // no size
-      {shimmedv + " - p 1 < g.txt", 80, "re", " B of 80 B (", "-", "81", ""},  // standard input
-      {"{ dd bs=40 count=1 of=/dev/null 2>/dev/null; " + shimmedv + " - p 1; } < g.txt", 80, "re",
-       " B of 40 B (", "-", "41", ""},                         // what is left of it
-      {slow + " 2>/dev/null", 80, "", "", "g.txt", "81", ""},  // standard error is no terminal
-      {"\"$V\" g.txt p 1", 80, "", "", "g.txt", "81", ""},     // ends within a second
-      {"set -m; " + slow + " & wait", 80, "", "", "g.txt", "81", ""},  // a background job
-      {slow, 30, "de", "counting: ", "g.txt", "81", ""},
-      {slow, 12, "", "", "g.txt", "81", ""},
-      {"TERM=dumb " + slow, 80, "re", "counting: ", "g.txt", "81", ""},  // blanks, no escapes
-      // The rate of the last seconds: bytes a second by the end. At a dumb
-      // terminal blanks cover what is left of the longer text of before.
-      {slowing, 80, "re", " B/s", "-", "11", ""},
-      {"export TERM=dumb; " + slowing, 80, "re", " B/s", "-", "11", ""},
+      "{ head -c 300000 /dev/zero; i=0; while [ $i -lt 9 ]; do sleep 0.5; echo; i=$((i+1)); "
+      "done; } | \"$V\" - p 1";
+};
+
+TEST_F(Progress, DrawsOnlyAfterASecondAtMostFourTimesASecondAndErasesIt) {
+  expect({
+      // Redrawn every quarter of a second, not on every read: 1 a 17 ms.
+      {slow(), 80, "re", " B of 80 B (", "g.txt", "81", "", 3},
+      {"{ echo; sleep 0.4; echo; sleep 0.4; echo; sleep 0.4; echo; } | \"$V\" - p 1", 80, "re",
+       " B, ", "-", "5", ""},  // no size
+      {"LD_PRELOAD=$SHIM \"$V\" - p 1 < g.txt", 80, "re", " B of 80 B (", "-", "81", ""},
+      {"{ dd bs=40 count=1 of=/dev/null 2>/dev/null; VARNHOLT_READ_DELAY_MS=40 LD_PRELOAD=$SHIM "
+       "\"$V\" - p 1; } < g.txt",
+       80, "re", " B of 40 B (", "-", "41", ""},            // what is left of it
+      {"\"$V\" g.txt p 1", 80, "", "", "g.txt", "81", ""},  // ends at once
+      {slow("8"), 80, "", "", "g.txt", "81", ""},           // ends within a second
+  });
+}
+
+TEST_F(Progress, DrawsOnlyInTheForegroundOfATerminalThatHasRoom) {
+  expect({
+      {slow() + " 2>/dev/null", 80, "", "", "g.txt", "81", ""},  // standard error is no terminal
+      {"set -m; " + slow() + " & wait", 80, "", "", "g.txt", "81", ""},  // a background job
+      {slow(), 30, "de", "counting: ", "g.txt", "81", ""},
+      {slow(), 12, "", "", "g.txt", "81", ""},
+      {"TERM=dumb " + slow(), 80, "re", "counting: ", "g.txt", "81", ""},  // blanks, no escapes
+  });
+}
+
+// The rate of the last seconds: bytes a second by the end. At a dumb
+// terminal blanks cover what is left of the longer text of before.
+TEST_F(Progress, ShowsTheRateOfTheLastFourSeconds) {
+  expect({{slowing, 80, "re", " B/s", "-", "10", "", 20}});
+}
+
+TEST_F(Progress, CoversALongerTextWithBlanksAtADumbTerminal) {
+  expect({{"export TERM=dumb; " + slowing, 80, "re", " B/s", "-", "10", "", 20}});
+}
+
+TEST_F(Progress, ErasesTheLineBeforeASignalEndsTheRun) {
+  expect({
       {signalled("INT"), 80, "re", "counting: ", "g.txt", "", "status=130"},
       {signalled("TERM"), 80, "re", "counting: ", "g.txt", "", "Terminated\nstatus=143"},
       {signalled("HUP"), 80, "re", "counting: ", "g.txt", "", "Hangup\nstatus=129"},
@@ -650,44 +727,32 @@ TEST_F(Varnholt, DrawsProgressOnlyInTheForegroundOfATerminalAndErasesIt) {
        "Quit\nstatus=131"},
       {"ulimit -c 0; export TERM=dumb; " + signalled("QUIT"), 80, "re", "counting: ", "g.txt", "",
        "Quit\nstatus=131"},
+  });
+}
+
+TEST_F(Progress, KeepsIgnoredSignalsAndDrawsAgainAfterAStop) {
+  expect({
       // Ignored from the start, as under nohup, a signal stays ignored.
-      {"trap '' HUP; " + signalled("HUP"), 80, "re", "counting: ", "g.txt", "81", "status=0"},
+      {"trap '' HUP; " + signalled("HUP", "20"), 80, "re", "counting: ", "g.txt", "81", "status=0"},
       // After a stop the first text has no rate: the stop says nothing of it.
       {signalled("TSTP CONT"), 80, "redre", "counting: ", "g.txt", "81", "status=0"},
+  });
+}
+
+TEST_F(Progress, LeavesTheLineToTheShellOnceInTheBackground) {
+  expect({
       // Narrowed until nothing fits, the text goes at once.
-      {"(sleep 1.6; stty cols 12 </dev/tty) & " + signalled("WINCH KILL"), 80, "re",
+      {"(sleep 1.3; stty cols 12 </dev/tty) & " + signalled("WINCH KILL"), 80, "re",
        "counting: ", "g.txt", "", "Killed\nstatus=137"},
       // Drawn in the foreground, ended in the background, by its end or by a
       // signal: the shell owns the line.
-      {"exec bash -c 'set -m; " + slow +
-           " & p=$!; (sleep 1.6; kill -STOP $p) & fg %1; bg; wait $p'",
+      {"exec bash -c 'set -m; " + slow("25") +
+           " & p=$!; (sleep 1.4; kill -STOP $p) & fg %1; bg; wait $p'",
        80, "r", "counting: ", "", "", ""},
-      {"exec bash -c 'set -m; " + slow +
-           " & p=$!; (sleep 1.6; kill -STOP $p) & fg %1; bg; sleep 0.2; kill -TERM $p; wait $p'",
+      {"exec bash -c 'set -m; " + slow("25") +
+           " & p=$!; (sleep 1.4; kill -STOP $p) & fg %1; bg; sleep 0.2; kill -TERM $p; wait $p'",
        80, "r", "counting: ", "", "", ""},
-  };
-  for (const Terminal& c : cases) {
-    options.columns = c.columns;
-    Outcome r = shell(c.script, options);
-    std::vector<std::string> texts = drawntexts(r.out);
-    std::string drawings, last;
-    for (const std::string& text : texts) {
-      EXPECT_LT(text.size(), c.columns) << c.script << ": " << text;
-      char kind = text.empty() ? 'e' : (text.find("/s") != std::string::npos ? 'r' : 'd');
-      if (drawings.empty() || drawings.back() != kind) drawings += kind;
-      if (!text.empty()) last = text;
-    }
-    EXPECT_EQ(drawings, c.drawings) << c.script << ": " << r.out;
-    if (c.drawings.empty()) {
-      EXPECT_EQ(r.out.find("counting"), std::string::npos) << c.script << ": " << r.out;
-    }
-    EXPECT_NE(last.find(c.shown), std::string::npos) << c.script << ": " << last;
-    if (!c.drawings.empty() && c.drawings.back() != 'e') continue;  // left drawn
-    std::string expected = report(c.genotype, "p", "1", c.na);
-    if (c.na.empty()) expected.erase(expected.rfind(" allocation"));
-    EXPECT_EQ(screen(r.out), expected + c.after + (c.after.empty() ? "" : "\n"))
-        << c.script << ": " << r.out;
-  }
+  });
 }
 
 TEST_F(Varnholt, LosesNoRecordFromAPipeFedInPiecesOrAStoppedRun) {

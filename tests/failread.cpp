@@ -1,15 +1,17 @@
 // SPDX-License-Identifier: MIT
 // Preloaded into the program by the fault tests. read() hands out at most
 // VARNHOLT_READ_LIMIT bytes a call, and after VARNHOLT_READ_FAILAFTER calls
-// it fails with EIO, as a failing disk would in the middle of a file. Each
-// call first waits VARNHOLT_READ_DELAY_MS milliseconds, as a slow network
-// file system would.
+// it fails with EIO, as a failing disk would in the middle of a file. After
+// VARNHOLT_READ_SHRINKAFTER calls the file is cut to nothing, as another
+// process may cut it while it is read. Each call first waits
+// VARNHOLT_READ_DELAY_MS milliseconds, as a slow network file system would.
 // This file defines read() itself, which fortified C library headers also
 // define, inline.
 #undef _FORTIFY_SOURCE
 #include <dlfcn.h>
 #include <unistd.h>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -19,6 +21,7 @@ readfunction realread = nullptr;
 long limit = -1;
 long failafter = -1;
 long delay = -1;
+long shrinkafter = -1;
 long calls = 0;
 
 long setting(const char* name) {
@@ -35,9 +38,17 @@ extern "C" ssize_t read(int fd, void* buffer, size_t count) {
     limit = setting("VARNHOLT_READ_LIMIT");
     failafter = setting("VARNHOLT_READ_FAILAFTER");
     delay = setting("VARNHOLT_READ_DELAY_MS");
+    shrinkafter = setting("VARNHOLT_READ_SHRINKAFTER");
+  }
+  if (shrinkafter >= 0 && calls == shrinkafter) {
+    // The program holds it open for reading only: cut it by its name.
+    char name[64];
+    (void)std::snprintf(name, sizeof name, "/proc/self/fd/%d", fd);
+    (void)truncate(name, 0);
   }
   if (delay > 0) usleep(static_cast<useconds_t>(delay * 1000));
-  if (failafter >= 0 && calls++ >= failafter) {
+  ++calls;
+  if (failafter >= 0 && calls > failafter) {
     errno = EIO;
     return -1;
   }

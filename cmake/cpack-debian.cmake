@@ -6,6 +6,12 @@
 if(NOT CPACK_GENERATOR STREQUAL "DEB")
   return()
 endif()
+# Without dpkg-shlibdeps cpack would still write a package, with no
+# Depends at all: one that installs where it cannot run.
+find_program(VARNHOLT_DPKG_SHLIBDEPS dpkg-shlibdeps)
+if(NOT VARNHOLT_DPKG_SHLIBDEPS)
+  message(FATAL_ERROR "dpkg-shlibdeps is missing, so the package's dependencies cannot be computed: install dpkg-dev")
+endif()
 set(root ${CPACK_TEMPORARY_INSTALL_DIRECTORY}${CPACK_PACKAGING_INSTALL_PREFIX})
 set(doc ${root}/share/doc/${CPACK_PACKAGE_NAME})
 file(MAKE_DIRECTORY ${doc})

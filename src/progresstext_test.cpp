@@ -33,6 +33,9 @@ TEST(Progress, LaysOutTheTextToFitTheTerminal) {
       {50, 40, 50, s, 80, "counting: 50 B, 50 B/s"},  // grew: no longer X of Y
       {50, 0, 50, s, 80, "counting: 50 B, 50 B/s"},   // was empty at the start
       {0, 40, 0, 0, 80, "counting: 0 B of 40 B (0%)"},
+      {1024, -1, 1024, s, 80, "counting: 1.0 KiB, 1.0 KiB/s"},  // a unit from 1024 on
+      {1, 3601, 1, s, 80, "counting: 1 B of 3.5 KiB (0%), 1 B/s, 1:00:00 left"},
+      {1, 1LL << 40, 1, s, 80, "counting: 1 B of 1.0 TiB (0%), 1 B/s, 9999:59:59 left"},  // the cap
   };
   for (const Case& c : cases) {
     char out[progresssize];

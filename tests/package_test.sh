@@ -8,7 +8,10 @@ what=$1 source=$2 build=$3
 work=$(mktemp -d "${TMPDIR:-/tmp}/varnholt-package-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
-need() { command -v "$1" >/dev/null || { echo "skipped: $1 is not installed"; exit 77; }; }
+# Daemons live in /usr/sbin, which a user's PATH may lack.
+need() {
+  PATH=$PATH:/usr/sbin:/sbin command -v "$1" >/dev/null || { echo "skipped: $1 is not installed"; exit 77; }
+}
 
 expected_run=" genotype file=$source/examples/genotypes.txt
  pattern file=patterns.mat
@@ -195,17 +198,29 @@ workflow)
     fail "cwltool took --npos 250000"
   grep -q -e '-9999\.\.99999' "$work/cwltool.log" || fail "cwltool: $(tail -n 5 "$work/cwltool.log")"
   [ ! -e "$work/refused/report.txt" ] || fail "varnholt ran with --npos 250000"
+  # A failed run hands on no size, only its failure.
+  seq 1 100 | gzip >"$work/g.gz"
+  out=$(cd "$work" && cwltool --quiet --no-container --outdir "$work/failed" "$tool" \
+    --genotypes "$work/g.gz" --npos 250 2>"$work/cwltool.log") && fail "cwltool succeeded on gzip: $out"
+  [ "$(jq .allocation_size <<<"$out")" = null ] || fail "cwltool handed on a size of gzip: $out"
+  # The Snakefile refuses the same numbers before any job runs.
+  rm -rf "$run/genotypes/folder.txt" "$run/sizes.tsv"
+  ! snakemake --cores 2 --snakefile "$source/examples/workflow/Snakefile" --directory "$run" \
+    --config npos=123456 >"$work/snakemake.log" 2>&1 || fail "snakemake took npos=123456"
+  grep -q -e '-9999\.\.99999' "$work/snakemake.log" || fail "snakemake: $(tail -n 5 "$work/snakemake.log")"
+  [ ! -e "$run/sizes.tsv" ] || fail "snakemake ran a job with npos=123456"
   ;;
 cluster)
   # The same workflow and tool on a one-node Slurm cluster (tests/slurm.sh):
   # Snakemake through the Slurm profile, the CWL tool through Toil, each
   # job a Slurm job that asks for what its rule or tool declares.
+  [ "$(id -u)" = 0 ] || { echo "skipped: the cluster test starts Slurm's daemons, which needs root"; exit 77; }
   need slurmctld
   need slurmd
+  need munged
   need toil-cwl-runner
   need snakemake
   need jq
-  [ "$(id -u)" = 0 ] || { echo "skipped: the Slurm daemons need root"; exit 77; }
   PATH=$(cd "$build" && pwd):$PATH
   slurm=$work/slurm
   trap '"$source/tests/slurm.sh" down "$slurm"; rm -rf "$work"' EXIT

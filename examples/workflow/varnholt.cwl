@@ -62,9 +62,15 @@ outputs:
   report:
     type: stdout
   allocation_size:
-    type: int
-    doc: One more than the number of records of the genotype file.
+    type: int?
+    doc: |
+      One more than the number of records of the genotype file; null where
+      varnholt failed, as its size then sizes nothing.
     outputBinding:
       glob: report.txt
       loadContents: true
-      outputEval: $(parseInt(self[0].contents.match(/^ allocation size= *(-?[0-9]+)$/m)[1]))
+      outputEval: |
+        ${
+          if (runtime.exitCode !== 0) return null;
+          return parseInt(self[0].contents.match(/^ allocation size= *(-?[0-9]+)$/m)[1]);
+        }

@@ -10,16 +10,17 @@ label: Size a genotype file by its records
 doc: |
   Echoes the genotype file, the pattern file and the number of positions,
   and reports one more than the genotype file's number of records as the
-  allocation size. Fails (exit status 1) where the file cannot be counted.
+  allocation size. Fails (exit status 1) where that size would mean
+  nothing: a file that cannot be counted, a compressed or binary one.
 
 baseCommand: varnholt
 
 requirements:
   InlineJavascriptRequirement: {}
-  # What a runner asks its scheduler for. varnholt peaks at about 2.5 MiB,
-  # whatever the file, but Toil runs its own worker in the same Slurm job,
-  # which peaks at about 115 MiB: twice that covers both, where Toil's
-  # default would ask for 2 GiB.
+  # What a runner asks its scheduler for. varnholt needs a few MiB, whatever
+  # the file, but Toil runs its own worker in the same Slurm job, which
+  # peaks at about 115 MiB: twice that covers both, where Toil's default
+  # would ask for 2 GiB.
   ResourceRequirement:
     coresMin: 1
     ramMin: 256

@@ -126,8 +126,9 @@ void addtext(const char* text) {
   adviceat += n;
 }
 void addword(const char* name, std::size_t length) {
-  std::size_t room = adviceat < sizeof advice ? sizeof advice - adviceat : 0;
-  adviceat += shellword(name, length, advice + adviceat, room);
+  bool room = adviceat < sizeof advice;
+  adviceat += shellword(name, length, room ? advice + adviceat : advice,
+                        room ? sizeof advice - adviceat : 0);
 }
 
 // The text file the advice makes beside a compressed or binary one: its

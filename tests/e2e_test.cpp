@@ -467,6 +467,9 @@ bash -c "$(advice kept.gz)" 2>/dev/null; echo "exists: $? $(cat kept)")sh",
     // Only a 32-bit build can get that wrong; the armhf build runs it.
     bool big = c.script.find("sparse") != std::string::npos;
     if (big && (!sparse || sizeof(std::size_t) > 4)) continue;
+    // Under an emulator the advice names the other processor's program
+    // itself, which the shell cannot start.
+    if (emulated && c.script.find("advice()") != std::string::npos) continue;
     expectrun(shell(c.script, here()), c.expected, "", 0, c.script);
   }
 }

@@ -32,8 +32,9 @@ std::int32_t na = 0;
 int genotypetoolong = 0;           // argument 1 holds more than its field
 char genotypepath[fieldsize + 1];  // the field without its trailing blanks
 std::size_t genotypelength = 0;
-bool genotypestdin = false;  // the path is "-", standard input
-int ios = countdone;         // how the count of the genotype file ended
+bool genotypestdin = false;   // the path is "-", standard input
+bool genotypesocket = false;  // a socket is at the path
+int ios = countdone;          // how the count of the genotype file ended
 std::int64_t records = 0;
 const fileformat* format = nullptr;  // what the genotype file is, where not text
 int error = 0;                       // the errno of the failed open, read or write
@@ -67,13 +68,15 @@ const char* const help =
     "other arguments they are file names like any other.\n"
     "See varnholt(1) for the details.\n";
 
-// Every diagnostic: one line on standard error, in the report layout. If
-// standard error fails there is nowhere better to say so, and the run goes
-// on as it would have.
+// Every diagnostic: one line on standard error, in the report layout, after
+// the program's name. If standard error fails there is nowhere better to
+// say so, and the run goes on as it would have.
 [[gnu::format(printf, 1, 2)]] void diagnose(const char* text, ...) {  // NOLINT(cert-dcl50-cpp)
+  constexpr char name[] = "varnholt: ";
+  std::memcpy(message, name, sizeof name - 1);
   std::va_list values;
   va_start(values, text);
-  (void)std::vsnprintf(message, sizeof message, text, values);
+  (void)std::vsnprintf(message + sizeof name - 1, sizeof message - (sizeof name - 1), text, values);
   va_end(values);
   reportlabel(tostderr, message);
 }
@@ -100,19 +103,19 @@ const char* showfield(const char* field, std::size_t length) {
   return quoted;
 }
 
-// Names the genotype file for diagnostics, by what is at its path now.
-void namegenotype() {
+// Names the genotype file for diagnostics by what is at its path, as st
+// (valid where found) tells.
+void namegenotype(const struct stat& st, bool found) {
   if (genotypestdin) {
     std::strcpy(genotypenoun, "standard input");
     return;
   }
-  struct stat st;
   const char* kind = "genotype file ";
-  if (stat(genotypepath, &st) == 0) {
-    if (S_ISFIFO(st.st_mode)) kind = "FIFO ";
-    if (S_ISSOCK(st.st_mode)) kind = "socket ";
-    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) kind = "device ";
-  }
+  if (found && S_ISFIFO(st.st_mode)) kind = "FIFO ";
+  if (found && S_ISCHR(st.st_mode)) kind = "device ";
+  if (found && S_ISBLK(st.st_mode)) kind = "device ";
+  genotypesocket = found && S_ISSOCK(st.st_mode);
+  if (genotypesocket) kind = "socket ";
   std::strcpy(genotypenoun, kind);
   std::size_t at = std::strlen(kind);
   showname(genotypepath, genotypelength, genotypenoun + at, sizeof genotypenoun - at);
@@ -157,15 +160,13 @@ void nametextfile() {
 // anything (set -C), removes what it wrote when the tool fails on a cut or
 // corrupt file, and only then runs this program on the text.
 void notext() {
-  diagnose("varnholt: error: %s is %s, not text: its line feeds are not records", genotypenoun,
-           format->name);
+  diagnose("error: %s is %s, not text: its line feeds are not records", genotypenoun, format->name);
   if (format->tool == nullptr) {
-    diagnose("varnholt: to count its records, make a text file of it with %s", format->how);
+    diagnose("to count its records, make a text file of it with %s", format->how);
     return;
   }
   if (genotypestdin) {
-    diagnose("varnholt: to count its records, put %s before the pipe, under set -o pipefail",
-             format->tool);
+    diagnose("to count its records, put %s before the pipe, under set -o pipefail", format->tool);
     return;
   }
   nametextfile();
@@ -197,12 +198,12 @@ void notext() {
   }
   if (adviceat >= sizeof advice) return;  // cannot happen: room for seven whole names
   advice[adviceat] = '\0';
-  diagnose("varnholt: to count its records, run: %s", advice);
+  diagnose("to count its records, run: %s", advice);
 }
 
 // A report the caller never sees is a failed run, not a quiet success.
 int outputfailed() {
-  diagnose("varnholt: error: cannot write standard output: %s", std::strerror(error));
+  diagnose("error: cannot write standard output: %s", std::strerror(error));
   return 1;
 }
 
@@ -239,15 +240,15 @@ int takearguments(int argc, char** argv) {
   std::memcpy(genotypepath, genotypefile, genotypelength);
   genotypepath[genotypelength] = '\0';
   genotypestdin = std::strcmp(genotypepath, "-") == 0;
-  namegenotype();
-  struct stat in, out;
-  bool same = genotypetoolong == 0 && genotypelength > 0 && fstat(tostdout, &out) == 0 &&
-              (genotypestdin ? fstat(0, &in) : stat(genotypepath, &in)) == 0 &&
-              S_ISREG(in.st_mode) && S_ISREG(out.st_mode) && in.st_dev == out.st_dev &&
+  struct stat in {};
+  struct stat out {};
+  bool found = (genotypestdin ? fstat(0, &in) : stat(genotypepath, &in)) == 0;
+  namegenotype(in, found);
+  bool same = found && genotypetoolong == 0 && genotypelength > 0 && S_ISREG(in.st_mode) &&
+              fstat(tostdout, &out) == 0 && S_ISREG(out.st_mode) && in.st_dev == out.st_dev &&
               in.st_ino == out.st_ino;
   if (same) {
-    diagnose("varnholt: error: %s is standard output: the report would be written into it",
-             genotypenoun);
+    diagnose("error: %s is standard output: the report would be written into it", genotypenoun);
     return 1;
   }
   return -1;
@@ -273,7 +274,7 @@ int readnumber() {
   setfield(bufstring, arguments[2]);
   if (readi5(bufstring, &npos) != 0) {
     diagnose(
-        "varnholt: error: bad value while reading an integer for the number of positions "
+        "error: bad value while reading an integer for the number of positions "
         "(argument 3): %s; its first five characters must hold an integer, -9999 to 99999",
         showfield(bufstring, 5));
     return 2;
@@ -282,7 +283,7 @@ int readnumber() {
   // rest was not read.
   if (cutpast(arguments[2], 5) != 0) {
     diagnose(
-        "varnholt: warning: the number of positions is read from the first five characters "
+        "warning: the number of positions is read from the first five characters "
         "of argument 3: %d from %s",
         static_cast<int>(npos), showfield(bufstring, trimmedlength(bufstring, fieldsize)));
   }
@@ -302,17 +303,17 @@ int countgenotypes() {
   if (genotypetoolong != 0) {
     // Opening the first 500 bytes would count, or create, a file the user
     // never named.
-    diagnose("varnholt: error: cannot open genotype file: path longer than 500 bytes");
+    diagnose("error: cannot open genotype file: path longer than 500 bytes");
     return reportsize(1);
   }
   // After the usage lines a missing first argument has been said already.
   if (genotypelength == 0 && argumentcount != 3) return reportsize(0);
   if (genotypelength == 0) {
-    diagnose("varnholt: error: cannot open genotype file: empty path");
+    diagnose("error: cannot open genotype file: empty path");
     return reportsize(1);
   }
   if (std::strlen(arguments[0]) > genotypelength) {
-    diagnose("varnholt: warning: trailing blanks dropped from the genotype path, using %s",
+    diagnose("warning: trailing blanks dropped from the genotype path, using %s",
              showname(genotypepath, genotypelength, quoted, sizeof quoted));
   }
   ios = countrecords(genotypestdin ? nullptr : genotypepath, &records, &format, &error);
@@ -321,28 +322,27 @@ int countgenotypes() {
     // nothing of what is at the path.
     const char* reason = ios == countdanglinglink
                              ? "dangling symbolic link, not followed to create a file"
-                         : std::strncmp(genotypenoun, "socket ", 7) == 0 ? "not a file"
-                                                                         : std::strerror(error);
-    diagnose("varnholt: error: cannot open %s: %s", genotypenoun, reason);
+                         : genotypesocket ? "not a file"
+                                          : std::strerror(error);
+    diagnose("error: cannot open %s: %s", genotypenoun, reason);
     return reportsize(1);
   }
   if (ios == countnotcreated) {
-    diagnose("varnholt: error: cannot create %s: %s", genotypenoun, std::strerror(error));
+    diagnose("error: cannot create %s: %s", genotypenoun, std::strerror(error));
     return reportsize(1);
   }
   // The file is the program's to create, but a typo or a shifted argument
   // list makes one just as well: that must not pass in silence.
-  if (ios == countcreated) diagnose("varnholt: warning: created empty %s", genotypenoun);
+  if (ios == countcreated) diagnose("warning: created empty %s", genotypenoun);
   if (ios == countreadfailed) {
-    diagnose("varnholt: error: read error in %s: %s", genotypenoun, std::strerror(error));
+    diagnose("error: read error in %s: %s", genotypenoun, std::strerror(error));
   }
   if (ios == countshrank) {
-    diagnose("varnholt: error: %s shrank while it was read: its records are not those counted",
-             genotypenoun);
+    diagnose("error: %s shrank while it was read: its records are not those counted", genotypenoun);
   }
   if (format != nullptr) notext();
   if (allocationsize(records, &na) != 0) {
-    diagnose("varnholt: error: too many records for a 32-bit allocation size in %s", genotypenoun);
+    diagnose("error: too many records for a 32-bit allocation size in %s", genotypenoun);
     return 1;
   }
   // A count cut short by a failed read or a shrinking file, or of

@@ -113,10 +113,9 @@ int countrecords(const char* path, std::int64_t* records, const fileformat** for
   kept = 0;
   int fd = 0;
   std::int64_t start = 0, size = -1;
-  int ios = openinput(path, &fd, &start, &size, error);
-  if (ios != countdone && ios != countcreated) return ios;
-  int opened = ios;
-  ios = countdone;
+  int opened = openinput(path, &fd, &start, &size, error);
+  if (opened != countdone && opened != countcreated) return opened;
+  int ios = countdone;  // how the reading ends
   progressstart(size);
   std::int64_t done = 0;
   std::int64_t linefeeds = 0;

@@ -66,7 +66,6 @@ TEST(Format, IsKnownByItsMagicBytesAndNeverForText) {
       {"BCF\x02\x02", "BCF (binary VCF)"},  // uncompressed, as bcftools -Ou writes
       {"BAM\x01", "BAM (binary SAM)"},
       {std::string("CRAM\x03\x00", 6), "CRAM"},
-      {"CRAM\x03\x01", "CRAM"},
       {"\x6c\x1b\x01", "a PLINK 1 .bed file"},
       {"\x6c\x1b\x10", "a PLINK 2 .pgen file"},
       {std::string("\x14\0\0\0\x14\0\0\0\x02\0\0\0\x03\0\0\0bgen", 20), "BGEN"},

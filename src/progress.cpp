@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr std::int64_t second = 1000000000;
+constexpr std::int64_t second = progresssecond;
 // A count that ends within a second draws nothing at all; after that the
 // line is redrawn at most four times a second, which a slow terminal or a
 // remote session takes without lag.
@@ -24,14 +24,9 @@ constexpr int terminal = 2;  // standard error
 // The rate and the time left are those of the last few seconds, so that a
 // stall or a stop long past does not weigh on them: one sample a redraw.
 constexpr std::int64_t ratewindow = 4 * second;
-constexpr int samples = 4 * ratewindow / second + 2;
-std::int64_t sampletime[samples];
-std::int64_t sampledone[samples];
-int newest = 0;
-int held = 0;
+static_assert(progresssamples >= 4 * ratewindow / second + 2);
 
-std::int64_t size = -1;
-std::int64_t due = 0;
+progressschedule schedule;
 bool dumb = false;  // a terminal that takes no escape sequence
 char line[2 * progresssize + 8];
 
@@ -48,12 +43,6 @@ constexpr int caught[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP};
 constexpr int catches = sizeof caught / sizeof caught[0];
 struct sigaction before[catches];
 bool installed[catches];
-
-std::int64_t now() {
-  timespec t{};
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return static_cast<std::int64_t>(t.tv_sec) * second + t.tv_nsec;
-}
 
 bool foreground() {
   return tcgetpgrp(terminal) == getpgrp();
@@ -133,12 +122,13 @@ void hold(sigset_t* old) {
   sigprocmask(SIG_BLOCK, &set, old);
 }
 
-void remember(std::int64_t t, std::int64_t done) {
-  newest = (newest + 1) % samples;
-  sampletime[newest] = t;
-  sampledone[newest] = done;
-  if (held < samples) ++held;
-  while (held > 1 && t - sampletime[(newest - held + 1 + samples) % samples] > ratewindow) --held;
+void remember(progressschedule* s, std::int64_t t, std::int64_t done) {
+  s->newest = (s->newest + 1) % progresssamples;
+  s->sampletime[s->newest] = t;
+  s->sampledone[s->newest] = done;
+  if (s->held < progresssamples) ++s->held;
+  auto oldest = [s] { return (s->newest - s->held + 1 + progresssamples) % progresssamples; };
+  while (s->held > 1 && t - s->sampletime[oldest()] > ratewindow) --s->held;
 }
 
 // Around the text of length bytes at line + 1: what draws it in place of
@@ -170,12 +160,36 @@ std::size_t layout(std::size_t length, int width) {
 
 }  // namespace
 
-void progressstart(std::int64_t total) {
-  size = total;
-  std::int64_t t = now();
-  due = t + firstdraw;
-  held = 0;
-  remember(t, 0);
+std::int64_t progressclock() {
+  timespec t{};
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return static_cast<std::int64_t>(t.tv_sec) * second + t.tv_nsec;
+}
+
+void schedulestart(progressschedule* s, std::int64_t total, std::int64_t now) {
+  s->total = total;
+  s->due = now + firstdraw;
+  s->held = 0;
+  remember(s, now, 0);
+}
+
+bool scheduledue(progressschedule* s, std::int64_t done, std::int64_t now, bool afterstop) {
+  if (now < s->due) return false;
+  s->due = now + redraw;
+  if (afterstop) s->held = 0;
+  remember(s, now, done);
+  return true;
+}
+
+std::size_t scheduletext(const progressschedule& s, int width, char* out) {
+  int oldest = (s.newest - s.held + 1 + progresssamples) % progresssamples;
+  std::int64_t done = s.sampledone[s.newest];
+  return progresstext(done, s.total, done - s.sampledone[oldest],
+                      s.sampletime[s.newest] - s.sampletime[oldest], width, out);
+}
+
+void progressstart(std::int64_t total, std::int64_t now) {
+  schedulestart(&schedule, total, now);
   drawn = 0;
   resumed = 0;
   eraselength = 0;
@@ -184,23 +198,14 @@ void progressstart(std::int64_t total) {
   dumb = term == nullptr || term[0] == '\0' || std::strcmp(term, "dumb") == 0;
 }
 
-void progressupdate(std::int64_t done) {
-  std::int64_t t = now();
-  if (t < due) return;
-  due = t + redraw;
-  // A stop, however long, says nothing of the rate: it starts anew.
-  if (resumed != 0) {
-    resumed = 0;
-    held = 0;
-  }
-  remember(t, done);
+void progressupdate(std::int64_t done, std::int64_t now) {
+  if (!scheduledue(&schedule, done, now, resumed != 0)) return;
+  resumed = 0;
   int width = columns();
   if (width == 0) return;
-  int oldest = (newest - held + 1 + samples) % samples;
   sigset_t old;
   hold(&old);
-  std::size_t length =
-      progresstext(done, size, done - sampledone[oldest], t - sampletime[oldest], width, line + 1);
+  std::size_t length = scheduletext(schedule, width, line + 1);
   if (length > 0 || drawn != 0) {
     draw(line, layout(length, width));
     drawn = length > 0 ? 1 : 0;

@@ -7,7 +7,7 @@
 
 namespace {
 
-TEST(Progress, LaysOutTheTextToFitTheTerminal) {
+TEST(ProgressText, LaysOutTheTextToFitTheTerminal) {
   const std::int64_t s = 1000000000, gib = 1LL << 30;
   struct Case {
     std::int64_t done, total, recent, elapsed;

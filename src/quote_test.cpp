@@ -80,10 +80,24 @@ const Case cases[] = {
     {"\xf5\x80\x80\x80\xf7\xbf\xbf\xbf", "$'\\365\\200\\200\\200\\367\\277\\277\\277'"},
 };
 
+// Into a buffer shorter than the form: the same length stated, the start
+// of the form, and not a byte past the buffer (a canary after it).
+template <typename Quote>
+void expectcut(Quote quote, const std::string& name, const std::string& whole) {
+  for (std::size_t size = 0; size < whole.size(); size += 1 + size / 2) {
+    std::string out(size + 1, '#');
+    EXPECT_EQ(quote(name.data(), name.size(), out.data(), size), whole.size()) << whole;
+    EXPECT_EQ(out.substr(0, size), whole.substr(0, size)) << whole;
+    EXPECT_EQ(out[size], '#') << whole << " in " << size;
+  }
+}
+
 TEST(QuoteName, ShowsOnlyNamesWithControlOrNonUtf8BytesInAnsiCQuoting) {
   for (const Case& c : cases) {
     EXPECT_EQ(quoted(c.name), c.shown) << c.shown;
     EXPECT_EQ(pasted(c.name), c.pasted.empty() ? c.shown : c.pasted) << c.shown;
+    expectcut(quotename, c.name, c.shown);
+    expectcut(shellword, c.name, c.pasted.empty() ? c.shown : c.pasted);
   }
   // The longest name fits the size given for it.
   EXPECT_EQ(quoted(std::string(500, '\x01')).size(), quotedsize(500));

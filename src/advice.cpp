@@ -1,0 +1,126 @@
+// SPDX-License-Identifier: MIT
+#include "advice.h"
+
+#include <cstring>
+
+#include "field.h"
+#include "quote.h"
+
+namespace {
+
+// Writes within out[0, size) and counts all it was asked to write.
+struct writer {
+  char* out;
+  std::size_t size;
+  std::size_t n;
+  void text(const char* t, std::size_t length) {
+    for (std::size_t i = 0; i < length; ++i, ++n) {
+      if (n < size) out[n] = t[i];
+    }
+  }
+  void text(const char* t) { text(t, std::strlen(t)); }
+  // A name as one shell word.
+  void word(const char* name, std::size_t length) {
+    n += shellword(name, length, n < size ? out + n : out, n < size ? size - n : 0);
+  }
+  // An argument as one shell word: leading dashes as they are, where a
+  // path would get ./ before them, since this program takes no options.
+  void argument(const char* name, std::size_t length) {
+    std::size_t dashes = 0;
+    while (dashes < length && name[dashes] == '-') ++dashes;
+    text(name, dashes);
+    if (dashes == 0 || dashes < length) word(name + dashes, length - dashes);
+  }
+  // A command with each '@' replaced by the name as a shell word.
+  void command(const char* t, const char* name, std::size_t length) {
+    for (const char* at = std::strchr(t, '@'); at != nullptr; at = std::strchr(t, '@')) {
+      text(t, static_cast<std::size_t>(at - t));
+      word(name, length);
+      t = at + 1;
+    }
+    text(t);
+  }
+};
+
+// The text file's name beside path: without the format's suffix, and with
+// the text's (.txt where the format has none) where the name has none of
+// the format's suffixes. A suffix is never the whole of the last
+// component: d/.gz becomes d/.gz.txt, not a name in the folder d/.
+std::size_t textname(const fileformat& format, const char* path, std::size_t length, char* out) {
+  std::size_t keep = length;
+  const char* add = format.text[0] != '\0' ? format.text : ".txt";
+  for (const char* s = format.suffixes; *s != '\0';) {
+    std::size_t n = std::strcspn(s, " ");
+    if (length > n && path[length - n - 1] != '/' && std::memcmp(path + length - n, s, n) == 0) {
+      keep = length - n;
+      add = format.text;
+      break;
+    }
+    s += n + (s[n] == ' ' ? 1 : 0);
+  }
+  std::memcpy(out, path, keep);
+  std::strcpy(out + keep, add);
+  return keep + std::strlen(add);
+}
+
+// An argument as its field holds it: at most its first 500 bytes.
+std::size_t fieldlength(const char* argument) {
+  std::size_t n = argument != nullptr ? std::strlen(argument) : 0;
+  return n < fieldsize ? n : fieldsize;
+}
+
+}  // namespace
+
+std::size_t advise(const fileformat& format, const char* path, std::size_t length,
+                   const char* program, const char* pattern, const char* npos, char* out,
+                   std::size_t size) {
+  writer w{out, size, 0};
+  if (format.tool == nullptr) {
+    w.text(format.how);
+    return w.n;
+  }
+  if (path == nullptr) {
+    // The archive tools read no pipe.
+    if (format.files != nullptr) {
+      w.text("give the archive's name instead of standard input");
+      return w.n;
+    }
+    w.text("put ");
+    w.text(format.tool);
+    w.text(" before the pipe, under set -o pipefail");
+    return w.n;
+  }
+  if (length > fieldsize) length = fieldsize;
+  char text[fieldsize + 16];
+  std::size_t textlength = textname(format, path, length, text);
+  w.text("run: (set -C; ");
+  if (format.files != nullptr) {
+    w.text("[ \"$(");
+    w.command(format.files, path, length);
+    w.text(")\" = 1 ] || { echo >&2 ");
+    w.word(path, length);
+    w.text(" does not hold exactly one file; exit 1; }; ");
+  }
+  w.text("exec >");
+  w.word(text, textlength);
+  w.text(" || exit; ");
+  w.text(format.tool);
+  w.text(" ");
+  w.word(path, length);
+  w.text(" || { rm -f ");
+  w.word(text, textlength);
+  w.text("; exit 1; }) && ");
+  std::size_t name = program != nullptr ? std::strlen(program) : 0;
+  if (name > 0 && name <= fieldsize) {
+    w.word(program, name);
+  } else {
+    w.text("varnholt");
+  }
+  w.text(" ");
+  w.word(text, textlength);
+  w.text(" ");
+  w.argument(pattern != nullptr ? pattern : "", fieldlength(pattern));
+  w.text(" ");
+  w.argument(npos != nullptr ? npos : "", fieldlength(npos));
+  return w.n;
+}

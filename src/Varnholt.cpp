@@ -4,51 +4,48 @@
 //
 // Echoes its three arguments and sizes the genotype file: one more than the
 // number of its records, reported as the allocation size. The run is five
-// steps, each of which returns -1 to go on or the exit status to end with;
-// varnholt(1) lists every message and status.
+// steps over one state, each of which returns -1 to go on or the exit
+// status to end with; varnholt(1) lists every message and status.
 #include <sys/stat.h>
-#include <algorithm>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
+#include "advice.h"
 #include "count.h"
 #include "field.h"
+#include "format.h"
 #include "quote.h"
 #include "report.h"
 
 namespace {
 
-// The whole state of a run.
-const char* programname = "varnholt";  // as it was started, for advice to paste
-int argumentcount = 0;
-const char* arguments[3] = {nullptr, nullptr, nullptr};  // nullptr where absent
-char genotypefile[fieldsize];
-char patternmatfile[fieldsize];
-char bufstring[fieldsize];
-std::int32_t npos = 0;
-std::int32_t na = 0;
-int genotypetoolong = 0;           // argument 1 holds more than its field
-char genotypepath[fieldsize + 1];  // the field without its trailing blanks
-std::size_t genotypelength = 0;
-bool genotypestdin = false;   // the path is "-", standard input
-bool genotypesocket = false;  // a socket is at the path
-int ios = countdone;          // how the count of the genotype file ended
-std::int64_t records = 0;
-const fileformat* format = nullptr;  // what the genotype file is, where not text
-int error = 0;                       // the errno of the failed open, read or write
-// What diagnostics call the genotype file: "genotype file NAME", its kind
-// where it is no file ("FIFO NAME"), or "standard input". A name is shown
-// in the shell's $'...' quoting where a control character in it could
-// end, rewrite or hide a line.
-char genotypenoun[quotedsize(fieldsize) + 32];
-// A field as diagnostics show it, between double quotes.
-char quoted[quotedsize(fieldsize) + 2];
-// Advice to paste: seven names as shell words, a tool and the glue.
-char advice[7 * shellwordsize(fieldsize + 8) + 256];
-char decompressed[fieldsize + 8];  // the name of the text file the advice makes
-char message[sizeof advice + sizeof genotypenoun + 256];
+// The whole state of a run, from the arguments to the count.
+struct runstate {
+  const char* programname;   // as it was started, for advice to paste
+  int argumentcount;         // after the program's name
+  const char* arguments[3];  // nullptr where absent
+  char genotypefile[fieldsize];
+  char patternmatfile[fieldsize];
+  char bufstring[fieldsize];
+  std::int32_t npos;
+  std::int32_t na;
+  bool genotypetoolong;              // argument 1 holds more than its field
+  char genotypepath[fieldsize + 1];  // the field without its trailing blanks
+  std::size_t genotypelength;
+  bool genotypestdin;   // the path is "-", standard input
+  bool genotypesocket;  // a socket is at the path
+  // What diagnostics call the genotype file: "genotype file NAME", its kind
+  // where it is no file ("FIFO NAME"), or "standard input". A name is shown
+  // in the shell's $'...' quoting where a control character in it could
+  // end, rewrite or hide a line.
+  char genotypenoun[quotedsize(fieldsize) + 32];
+  countresult count;
+};
+
+runstate state;
 
 const char* const help =
     "Usage: varnholt GENOTYPEFILE PATTERNFILE NPOS\n"
@@ -61,8 +58,9 @@ const char* const help =
     "as blanks.\n"
     "\n"
     "Exit status: 0 when GENOTYPEFILE was counted or created; 1 when it could\n"
-    "not be counted, is compressed or binary, or is standard output, or standard\n"
-    "output cannot be written; 2 when NPOS is malformed.\n"
+    "not be counted, is not text, or is standard output or the pipe that standard\n"
+    "output or standard error write to, or standard output cannot be written;\n"
+    "2 when NPOS is malformed.\n"
     "\n"
     "-h or --help alone prints this text, --version alone the version; beside\n"
     "other arguments they are file names like any other.\n"
@@ -73,6 +71,7 @@ const char* const help =
 // say so, and the run goes on as it would have.
 [[gnu::format(printf, 1, 2)]] void diagnose(const char* text, ...) {  // NOLINT(cert-dcl50-cpp)
   constexpr char name[] = "varnholt: ";
+  char message[advicesize + quotedsize(fieldsize) + 256];
   std::memcpy(message, name, sizeof name - 1);
   std::va_list values;
   va_start(values, text);
@@ -89,133 +88,53 @@ const char* showname(const char* name, std::size_t length, char* out, std::size_
 }
 
 // A field between double quotes, so that blanks at its ends show, or in
-// the $'...' form where it needs that.
-const char* showfield(const char* field, std::size_t length) {
-  std::size_t shown = quotename(field, length, quoted + 1, sizeof quoted - 2);
+// the $'...' form where it needs that, NUL-terminated in out.
+constexpr std::size_t shownfieldsize = quotedsize(fieldsize) + 3;
+const char* showfield(const char* field, std::size_t length, char (&out)[shownfieldsize]) {
+  std::size_t shown = quotename(field, length, out + 1, sizeof out - 2);
   if (shown != length) {
-    std::memmove(quoted, quoted + 1, shown);
-    quoted[shown] = '\0';
+    std::memmove(out, out + 1, shown);
+    out[shown] = '\0';
   } else {
-    quoted[0] = '"';
-    quoted[shown + 1] = '"';
-    quoted[shown + 2] = '\0';
+    out[0] = '"';
+    out[shown + 1] = '"';
+    out[shown + 2] = '\0';
   }
-  return quoted;
+  return out;
 }
 
 // Names the genotype file for diagnostics by what is at its path, as st
 // (valid where found) tells.
-void namegenotype(const struct stat& st, bool found) {
-  if (genotypestdin) {
-    std::strcpy(genotypenoun, "standard input");
+void namegenotype(runstate* r, const struct stat& st, bool found) {
+  if (r->genotypestdin) {
+    std::strcpy(r->genotypenoun, "standard input");
     return;
   }
   const char* kind = "genotype file ";
   if (found && S_ISFIFO(st.st_mode)) kind = "FIFO ";
-  if (found && S_ISCHR(st.st_mode)) kind = "device ";
-  if (found && S_ISBLK(st.st_mode)) kind = "device ";
-  genotypesocket = found && S_ISSOCK(st.st_mode);
-  if (genotypesocket) kind = "socket ";
-  std::strcpy(genotypenoun, kind);
+  if (found && (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))) kind = "device ";
+  r->genotypesocket = found && S_ISSOCK(st.st_mode);
+  if (r->genotypesocket) kind = "socket ";
+  std::strcpy(r->genotypenoun, kind);
   std::size_t at = std::strlen(kind);
-  showname(genotypepath, genotypelength, genotypenoun + at, sizeof genotypenoun - at);
-}
-
-// Appends text, or a name as one shell word, to the advice.
-std::size_t adviceat = 0;
-void addtext(const char* text) {
-  std::size_t n = std::strlen(text);
-  if (adviceat + n < sizeof advice) std::copy(text, text + n, advice + adviceat);
-  adviceat += n;
-}
-void addword(const char* name, std::size_t length) {
-  bool room = adviceat < sizeof advice;
-  adviceat += shellword(name, length, room ? advice + adviceat : advice,
-                        room ? sizeof advice - adviceat : 0);
-}
-
-// The text file the advice makes beside a compressed or binary one: its
-// name without the format's suffix, and with the text's, or with .txt (the
-// text's suffix) added where it has none of them.
-void nametextfile() {
-  std::size_t keep = genotypelength;
-  const char* add = format->text[0] != '\0' ? format->text : ".txt";
-  for (const char* s = format->suffixes; *s != '\0';) {
-    std::size_t n = std::strcspn(s, " ");
-    if (genotypelength > n && genotypepath[genotypelength - n - 1] != '/' &&
-        std::memcmp(genotypepath + genotypelength - n, s, n) == 0) {
-      keep = genotypelength - n;
-      add = format->text;
-      break;
-    }
-    s += n + (s[n] == ' ' ? 1 : 0);
-  }
-  std::memcpy(decompressed, genotypepath, keep);
-  std::strcpy(decompressed + keep, add);
-}
-
-// A count of compressed or binary bytes is no count of records: says so,
-// and how to count the records instead. For a named file that is one bash
-// command line to paste: it writes the text beside the file, never over
-// anything (set -C), removes what it wrote when the tool fails on a cut or
-// corrupt file, and only then runs this program on the text.
-void notext() {
-  diagnose("error: %s is %s, not text: its line feeds are not records", genotypenoun, format->name);
-  if (format->tool == nullptr) {
-    diagnose("to count its records, make a text file of it with %s", format->how);
-    return;
-  }
-  if (genotypestdin) {
-    diagnose("to count its records, put %s before the pipe, under set -o pipefail", format->tool);
-    return;
-  }
-  nametextfile();
-  std::size_t textlength = std::strlen(decompressed);
-  adviceat = 0;
-  addtext("(set -C; exec >");
-  addword(decompressed, textlength);
-  addtext(" || exit; ");
-  addtext(format->tool);
-  addtext(" ");
-  addword(genotypepath, genotypelength);
-  addtext(" || { rm -f ");
-  addword(decompressed, textlength);
-  addtext("; exit 1; }) && ");
-  // A name too long to paste whole is the one on the PATH.
-  std::size_t name = std::strlen(programname);
-  if (name <= fieldsize) {
-    addword(programname, name);
-  } else {
-    addtext("varnholt");
-  }
-  addtext(" ");
-  addword(decompressed, textlength);
-  for (int i = 1; i < 3; ++i) {
-    const char* argument = arguments[i] != nullptr ? arguments[i] : "";
-    std::size_t n = std::strlen(argument);
-    addtext(" ");
-    addword(argument, n < fieldsize ? n : fieldsize);
-  }
-  if (adviceat >= sizeof advice) return;  // cannot happen: room for seven whole names
-  advice[adviceat] = '\0';
-  diagnose("to count its records, run: %s", advice);
+  showname(r->genotypepath, r->genotypelength, r->genotypenoun + at, sizeof r->genotypenoun - at);
 }
 
 // A report the caller never sees is a failed run, not a quiet success.
-int outputfailed() {
+int outputfailed(int error) {
   diagnose("error: cannot write standard output: %s", std::strerror(error));
   return 1;
 }
 
 int echoname(const char* label, const char* name, std::size_t length) {
-  std::size_t shown = quotename(name, length, quoted, sizeof quoted);
-  error = reporttext(tostdout, label, quoted, shown);
-  return error != 0 ? outputfailed() : -1;
+  char shown[quotedsize(fieldsize)];
+  int error = reporttext(tostdout, label, shown, quotename(name, length, shown, sizeof shown));
+  return error != 0 ? outputfailed(error) : -1;
 }
 
 int printonly(const char* text) {
-  error = reportverbatim(tostdout, text);
-  return error != 0 ? outputfailed() : 0;
+  int error = reportverbatim(tostdout, text);
+  return error != 0 ? outputfailed(error) : 0;
 }
 
 // Alone, --help, -h and --version do what they do for other programs and
@@ -228,27 +147,42 @@ int helporversion(int argc, char** argv) {
   return -1;
 }
 
-// Takes the arguments into their fields. Where standard output is the
-// genotype file itself, the report would land in the file it counts, and
-// change it: refused before anything is written.
-int takearguments(int argc, char** argv) {
-  if (argc > 0 && argv[0] != nullptr && argv[0][0] != '\0') programname = argv[0];
-  argumentcount = argc - 1;
-  for (int i = 1; i < argc && i <= 3; ++i) arguments[i - 1] = argv[i];
-  genotypetoolong = setfield(genotypefile, arguments[0]);
-  genotypelength = trimmedlength(genotypefile, fieldsize);
-  std::memcpy(genotypepath, genotypefile, genotypelength);
-  genotypepath[genotypelength] = '\0';
-  genotypestdin = std::strcmp(genotypepath, "-") == 0;
+// The stream the genotype file is, where reading it would read what this
+// run writes: standard output as a regular file, where the report would
+// land in the file it counts and change it; standard output or standard
+// error as a pipe or FIFO, which the count would wait on for ever. A
+// terminal is none of these: reading it reads what the user types.
+const char* ownoutput(const struct stat& in) {
+  bool pipe = S_ISFIFO(in.st_mode);
+  if (!pipe && !S_ISREG(in.st_mode)) return nullptr;
+  for (int fd : {tostdout, tostderr}) {
+    struct stat out {};
+    if (fd == tostderr && !pipe) break;
+    if (fstat(fd, &out) == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino)
+      return fd == tostdout ? "standard output: the report" : "standard error: the messages";
+  }
+  return nullptr;
+}
+
+// Takes the arguments into their fields, and looks once at what is at the
+// genotype path. Where that is this run's own output, it is refused before
+// anything is written.
+int takearguments(int argc, char** argv, runstate* r) {
+  bool named = argc > 0 && argv[0] != nullptr && argv[0][0] != '\0';
+  r->programname = named ? argv[0] : "varnholt";
+  r->argumentcount = argc - 1;
+  for (int i = 1; i < argc && i <= 3; ++i) r->arguments[i - 1] = argv[i];
+  r->genotypetoolong = setfield(r->genotypefile, r->arguments[0]) != 0;
+  r->genotypelength = trimmedlength(r->genotypefile, fieldsize);
+  std::memcpy(r->genotypepath, r->genotypefile, r->genotypelength);
+  r->genotypepath[r->genotypelength] = '\0';
+  r->genotypestdin = std::strcmp(r->genotypepath, "-") == 0;
   struct stat in {};
-  struct stat out {};
-  bool found = (genotypestdin ? fstat(0, &in) : stat(genotypepath, &in)) == 0;
-  namegenotype(in, found);
-  bool same = found && genotypetoolong == 0 && genotypelength > 0 && S_ISREG(in.st_mode) &&
-              fstat(tostdout, &out) == 0 && S_ISREG(out.st_mode) && in.st_dev == out.st_dev &&
-              in.st_ino == out.st_ino;
-  if (same) {
-    diagnose("error: %s is standard output: the report would be written into it", genotypenoun);
+  bool found = (r->genotypestdin ? fstat(0, &in) : stat(r->genotypepath, &in)) == 0;
+  namegenotype(r, in, found);
+  const char* own = found && !r->genotypetoolong && r->genotypelength > 0 ? ownoutput(in) : nullptr;
+  if (own != nullptr) {
+    diagnose("error: %s is %s would be written into it", r->genotypenoun, own);
     return 1;
   }
   return -1;
@@ -256,109 +190,172 @@ int takearguments(int argc, char** argv) {
 
 // Echoes the two names. A wrong count is a warning only: missing
 // arguments read as blanks, and those after the third are ignored.
-int echonames() {
-  if (argumentcount != 3) {
+int echonames(runstate* r) {
+  if (r->argumentcount != 3) {
     reportlabel(tostderr, "Wrong number of argument.");
     reportlabel(tostderr, "1-genotype file");
     reportlabel(tostderr, "2-pattern mat file");
     reportlabel(tostderr, "3-number of position (SNP/Haplotype)");
   }
-  int status = echoname("genotype file=", genotypefile, genotypelength);
+  int status = echoname("genotype file=", r->genotypefile, r->genotypelength);
   if (status >= 0) return status;
-  setfield(patternmatfile, arguments[1]);
-  return echoname("pattern file=", patternmatfile, trimmedlength(patternmatfile, fieldsize));
+  setfield(r->patternmatfile, r->arguments[1]);
+  return echoname("pattern file=", r->patternmatfile, trimmedlength(r->patternmatfile, fieldsize));
 }
 
 // The number of positions, from the first five characters of argument 3.
-int readnumber() {
-  setfield(bufstring, arguments[2]);
-  if (readi5(bufstring, &npos) != 0) {
+int readnumber(runstate* r) {
+  char shown[shownfieldsize];
+  setfield(r->bufstring, r->arguments[2]);
+  if (readi5(r->bufstring, &r->npos) != 0) {
     diagnose(
         "error: bad value while reading an integer for the number of positions "
         "(argument 3): %s; its first five characters must hold an integer, -9999 to 99999",
-        showfield(bufstring, 5));
+        showfield(r->bufstring, 5, shown));
     return 2;
   }
   // Five characters is the rule, but whoever gave more must hear that the
   // rest was not read.
-  if (cutpast(arguments[2], 5) != 0) {
+  if (cutpast(r->arguments[2], 5) != 0) {
     diagnose(
         "warning: the number of positions is read from the first five characters "
         "of argument 3: %d from %s",
-        static_cast<int>(npos), showfield(bufstring, trimmedlength(bufstring, fieldsize)));
+        static_cast<int>(r->npos),
+        showfield(r->bufstring, trimmedlength(r->bufstring, fieldsize), shown));
   }
-  error = reportinteger(tostdout, "Number of pos=", npos);
-  return error != 0 ? outputfailed() : -1;
+  int error = reportinteger(tostdout, "Number of pos=", r->npos);
+  return error != 0 ? outputfailed(error) : -1;
 }
 
 // The last line, and the run's status unless standard output fails.
-int reportsize(int status) {
-  error = reportinteger(tostdout, "allocation size=", na);
-  return error != 0 ? outputfailed() : status;
+int reportsize(const runstate& r, int status) {
+  int error = reportinteger(tostdout, "allocation size=", r.na);
+  return error != 0 ? outputfailed(error) : status;
 }
 
-// Counts the genotype file and writes the last line: each outcome with its
-// message and its status, here alone.
-int countgenotypes() {
-  if (genotypetoolong != 0) {
+// A path that is no path: the size line and the status, or -1 to count.
+int checkpath(const runstate& r) {
+  if (r.genotypetoolong) {
     // Opening the first 500 bytes would count, or create, a file the user
     // never named.
     diagnose("error: cannot open genotype file: path longer than 500 bytes");
-    return reportsize(1);
+    return reportsize(r, 1);
   }
   // After the usage lines a missing first argument has been said already.
-  if (genotypelength == 0 && argumentcount != 3) return reportsize(0);
-  if (genotypelength == 0) {
+  if (r.genotypelength == 0 && r.argumentcount != 3) return reportsize(r, 0);
+  if (r.genotypelength == 0) {
     diagnose("error: cannot open genotype file: empty path");
-    return reportsize(1);
+    return reportsize(r, 1);
   }
-  if (std::strlen(arguments[0]) > genotypelength) {
+  if (std::strlen(r.arguments[0]) > r.genotypelength) {
+    char shown[quotedsize(fieldsize) + 1];
     diagnose("warning: trailing blanks dropped from the genotype path, using %s",
-             showname(genotypepath, genotypelength, quoted, sizeof quoted));
+             showname(r.genotypepath, r.genotypelength, shown, sizeof shown));
   }
-  ios = countrecords(genotypestdin ? nullptr : genotypepath, &records, &format, &error);
-  if (ios == countnotopened || ios == countdanglinglink) {
-    // The system's word for a socket, "No such device or address", says
-    // nothing of what is at the path.
-    const char* reason = ios == countdanglinglink
-                             ? "dangling symbolic link, not followed to create a file"
-                         : genotypesocket ? "not a file"
-                                          : std::strerror(error);
-    diagnose("error: cannot open %s: %s", genotypenoun, reason);
-    return reportsize(1);
+  return -1;
+}
+
+// Says how the count ended, and returns the status that leaves the run
+// with: 0 where every record was counted.
+int sayoutcome(const runstate& r) {
+  const char* noun = r.genotypenoun;
+  const char* reason = std::strerror(r.count.error);
+  switch (r.count.ios) {
+    case countdone:
+      return 0;
+    case countcreated:
+      // The file is the program's to create, but a typo or a shifted
+      // argument list makes one just as well: that must not pass in silence.
+      diagnose("warning: created empty %s", noun);
+      return 0;
+    case countnotopened:
+      // The system's word for a socket, "No such device or address", says
+      // nothing of what is at the path.
+      diagnose("error: cannot open %s: %s", noun, r.genotypesocket ? "not a file" : reason);
+      return 1;
+    case countdanglinglink:
+      diagnose("error: cannot open %s: dangling symbolic link, not followed to create a file",
+               noun);
+      return 1;
+    case countnotcreated:
+      diagnose("error: cannot create %s: %s", noun, reason);
+      return 1;
+    case countreadfailed:
+      diagnose("error: read error in %s: %s", noun, reason);
+      return 1;
+    case countshrank:
+      diagnose("error: %s shrank while it was read: its records are not those counted", noun);
+      return 1;
   }
-  if (ios == countnotcreated) {
-    diagnose("error: cannot create %s: %s", genotypenoun, std::strerror(error));
-    return reportsize(1);
+  return 1;
+}
+
+// Says what the bytes read are where they are not text, and how to count
+// the records instead: the count of anything else sizes nothing.
+int saykind(const runstate& r) {
+  const countresult& c = r.count;
+  filebytes bytes{c.head,
+                  c.headlength,
+                  c.tail,
+                  c.taillength,
+                  c.ended && c.bytes == static_cast<std::int64_t>(c.headlength),
+                  c.ended,
+                  r.genotypestdin ? nullptr : r.genotypepath,
+                  r.genotypelength};
+  filekind kind = kindof(bytes);
+  const char* noun = r.genotypenoun;
+  switch (kind.shape) {
+    case shapetext:
+      return 0;
+    case shapeformat: {
+      diagnose("error: %s is %s, not text: its line feeds are not records", noun,
+               kind.format->name);
+      char advice[advicesize];
+      std::size_t n = advise(*kind.format, bytes.name, r.genotypelength, r.programname,
+                             r.arguments[1], r.arguments[2], advice, sizeof advice - 1);
+      advice[n < sizeof advice ? n : sizeof advice - 1] = '\0';
+      diagnose("to count its records, %s", advice);
+      return 1;
+    }
+    case shapecut:
+      diagnose("error: %s is %s but cut short: its records cannot all be read", noun,
+               kind.format->name);
+      return 1;
+    case shapebinary:
+      diagnose("error: %s is binary data, not text: byte 0x%02x at offset %zu", noun, kind.byte,
+               kind.at);
+      return 1;
   }
-  // The file is the program's to create, but a typo or a shifted argument
-  // list makes one just as well: that must not pass in silence.
-  if (ios == countcreated) diagnose("warning: created empty %s", genotypenoun);
-  if (ios == countreadfailed) {
-    diagnose("error: read error in %s: %s", genotypenoun, std::strerror(error));
-  }
-  if (ios == countshrank) {
-    diagnose("error: %s shrank while it was read: its records are not those counted", genotypenoun);
-  }
-  if (format != nullptr) notext();
-  if (allocationsize(records, &na) != 0) {
-    diagnose("error: too many records for a 32-bit allocation size in %s", genotypenoun);
+  return 1;
+}
+
+// Counts the genotype file and writes the last line. A count cut short by
+// a failed read or a shrinking file, or of anything but text, sizes nothing
+// a consumer can use: the report stands, and the run fails.
+int countgenotypes(runstate* r) {
+  static_assert(countheadsize >= textchecked);
+  int status = checkpath(*r);
+  if (status >= 0) return status;
+  countrecords(r->genotypestdin ? nullptr : r->genotypepath, &r->count);
+  status = sayoutcome(*r);
+  bool opened = r->count.ios != countnotopened && r->count.ios != countdanglinglink &&
+                r->count.ios != countnotcreated;
+  if (!opened) return reportsize(*r, status);
+  if (saykind(*r) != 0) status = 1;
+  if (allocationsize(r->count.records, &r->na) != 0) {
+    diagnose("error: too many records for a 32-bit allocation size in %s", r->genotypenoun);
     return 1;
   }
-  // A count cut short by a failed read or a shrinking file, or of
-  // compressed or binary bytes, sizes nothing a consumer can use: the
-  // report stands, and the run fails.
-  bool sized = (ios == countdone || ios == countcreated) && format == nullptr;
-  return reportsize(sized ? 0 : 1);
+  return reportsize(*r, status);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   int status = helporversion(argc, argv);
-  if (status < 0) status = takearguments(argc, argv);
-  if (status < 0) status = echonames();
-  if (status < 0) status = readnumber();
-  if (status < 0) status = countgenotypes();
+  if (status < 0) status = takearguments(argc, argv, &state);
+  if (status < 0) status = echonames(&state);
+  if (status < 0) status = readnumber(&state);
+  if (status < 0) status = countgenotypes(&state);
   return status;
 }

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -19,17 +20,13 @@ namespace {
 // than a program that reads nothing.
 alignas(64) char block[countblocksize];
 
-// The first bytes of what the count read, where a format shows.
-char firstbytes[formathead];
-std::size_t kept = 0;
-
 // How often a path whose file comes and goes between the opens is tried.
 constexpr int opentries = 4;
 
 // Opens the path for reading, creating an empty file where nothing exists.
 // Returns countdone, or countcreated for a new file, with *fd set, or the
 // outcome with errno set.
-int openorcreate(const char* path, int* fd) {
+countoutcome openorcreate(const char* path, int* fd) {
   int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY;
   for (int tries = 1;; ++tries) {
     *fd = open(path, flags);
@@ -61,9 +58,10 @@ int openorcreate(const char* path, int* fd) {
 // to where reading starts and *size to what is left to read of a regular
 // file, -1 for anything else. Returns countdone or countcreated with *fd
 // set, or the outcome with *error set.
-int openinput(const char* path, int* fd, std::int64_t* start, std::int64_t* size, int* error) {
+countoutcome openinput(const char* path, int* fd, std::int64_t* start, std::int64_t* size,
+                       int* error) {
   *fd = 0;
-  int ios = path != nullptr ? openorcreate(path, fd) : countdone;
+  countoutcome ios = path != nullptr ? openorcreate(path, fd) : countdone;
   if (ios != countdone && ios != countcreated) {
     *error = errno;
     return ios;
@@ -90,9 +88,17 @@ int openinput(const char* path, int* fd, std::int64_t* start, std::int64_t* size
   return ios;
 }
 
-// Keeps the first bytes read; a pipe may hand them over a few at a time.
-void keephead(const char* data, std::size_t length) {
-  for (std::size_t i = 0; i < length && kept < formathead; ++i) firstbytes[kept++] = data[i];
+// Keeps the first bytes read, which a pipe may hand over a few at a time,
+// and the last.
+void keepends(const char* data, std::size_t length, countresult* result) {
+  std::size_t head = std::min(length, countheadsize - result->headlength);
+  std::memcpy(result->head + result->headlength, data, head);
+  result->headlength += head;
+  std::size_t tail = std::min(length, counttailsize);
+  std::size_t kept = std::min(result->taillength, counttailsize - tail);
+  std::memmove(result->tail, result->tail + result->taillength - kept, kept);
+  std::memcpy(result->tail + kept, data + length - tail, tail);
+  result->taillength = kept + tail;
 }
 
 }  // namespace
@@ -107,32 +113,36 @@ std::int64_t recordsof(std::int64_t linefeeds, char lastbyte) {
   return linefeeds + (lastbyte != '\n' ? 1 : 0);
 }
 
-int countrecords(const char* path, std::int64_t* records, const fileformat** format, int* error) {
-  *records = 0;
-  *format = nullptr;
-  kept = 0;
+countoutcome countrecords(const char* path, countresult* result) {
+  result->records = 0;
+  result->bytes = 0;
+  result->ended = false;
+  result->error = 0;
+  result->headlength = 0;
+  result->taillength = 0;
   int fd = 0;
   std::int64_t start = 0, size = -1;
-  int opened = openinput(path, &fd, &start, &size, error);
+  countoutcome opened = openinput(path, &fd, &start, &size, &result->error);
+  result->ios = opened;
   if (opened != countdone && opened != countcreated) return opened;
-  int ios = countdone;  // how the reading ends
-  progressstart(size);
-  std::int64_t done = 0;
+  countoutcome ios = countdone;  // how the reading ends
+  progressstart(size, progressclock());
   std::int64_t linefeeds = 0;
   char lastbyte = '\n';
   for (;;) {
     ssize_t n = read(fd, block, sizeof block);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
-      *error = errno;
+      result->error = errno;
       ios = countreadfailed;
       break;
     }
+    result->ended = n == 0;
     if (n == 0) break;
-    keephead(block, static_cast<std::size_t>(n));
+    keepends(block, static_cast<std::size_t>(n), result);
     countblock(block, static_cast<std::size_t>(n), &linefeeds, &lastbyte);
-    done += n;
-    progressupdate(done);
+    result->bytes += n;
+    progressupdate(result->bytes, progressclock());
     // From here on the allocation size cannot fit whatever follows: the
     // rest of a file of many gigabytes need not be read to know it.
     if (linefeeds >= INT32_MAX) break;
@@ -143,16 +153,15 @@ int countrecords(const char* path, std::int64_t* records, const fileformat** for
   // those of its start: what was read is gone. One that grew is counted
   // as far as it had grown. Files of /proc say 0 bytes, and hold more.
   struct stat st;
-  if (ios == countdone && size >= 0 && fstat(fd, &st) == 0 && st.st_size < start + done &&
+  if (ios == countdone && size >= 0 && fstat(fd, &st) == 0 && st.st_size < start + result->bytes &&
       (start + size > 0 || st.st_size > 0)) {
-    *error = 0;
     ios = countshrank;
   }
   if (path != nullptr) close(fd);
   // A line cut short by a failed read was never completed: it is not a record.
-  *records = ios == countreadfailed ? linefeeds : recordsof(linefeeds, lastbyte);
-  *format = formatof(firstbytes, kept);
-  return ios == countdone ? opened : ios;
+  result->records = ios == countreadfailed ? linefeeds : recordsof(linefeeds, lastbyte);
+  result->ios = ios == countdone ? opened : ios;
+  return result->ios;
 }
 
 int allocationsize(std::int64_t records, std::int32_t* na) {

@@ -55,14 +55,6 @@ TEST(Report, LaysOutEveryKindOfLine) {
   for (const Case& c : cases) EXPECT_EQ(c.line, c.expected);
 }
 
-TEST(Report, IntegerLinesAreTheLabelPlusThirteenCharacters) {
-  for (std::int32_t value : {0, 7, -1, 99999, -9999, INT32_MAX, INT32_MIN}) {
-    std::string line =
-        captured([&](int fd) { return reportinteger(fd, "allocation size=", value); });
-    EXPECT_EQ(line.size(), std::string("allocation size=").size() + 13 + 1) << value;
-  }
-}
-
 TEST(Report, LinesLongerThanTheBufferArriveWhole) {
   std::string text(10000, 'g');
   std::string line =

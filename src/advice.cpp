@@ -69,6 +69,42 @@ std::size_t fieldlength(const char* argument) {
   return n < fieldsize ? n : fieldsize;
 }
 
+// The bash command line for a named file, a tool writing its text.
+void commandline(writer* w, const fileformat& format, const char* path, std::size_t length,
+                 const char* program, const char* pattern, const char* npos) {
+  char text[fieldsize + 16];
+  std::size_t textlength = textname(format, path, length, text);
+  w->text("run: (set -C; ");
+  if (format.files != nullptr) {
+    w->text("[ \"$(");
+    w->command(format.files, path, length);
+    w->text(")\" = 1 ] || { echo >&2 ");
+    w->word(path, length);
+    w->text(" does not hold exactly one file; exit 1; }; ");
+  }
+  w->text("exec >");
+  w->word(text, textlength);
+  w->text(" || exit; ");
+  w->text(format.tool);
+  w->text(" ");
+  w->word(path, length);
+  w->text(" || { rm -f ");
+  w->word(text, textlength);
+  w->text("; exit 1; }) && ");
+  std::size_t name = program != nullptr ? std::strlen(program) : 0;
+  if (name > 0 && name <= fieldsize) {
+    w->word(program, name);
+  } else {
+    w->text("varnholt");
+  }
+  w->text(" ");
+  w->word(text, textlength);
+  w->text(" ");
+  w->argument(pattern != nullptr ? pattern : "", fieldlength(pattern));
+  w->text(" ");
+  w->argument(npos != nullptr ? npos : "", fieldlength(npos));
+}
+
 }  // namespace
 
 std::size_t advise(const fileformat& format, const char* path, std::size_t length,
@@ -77,50 +113,15 @@ std::size_t advise(const fileformat& format, const char* path, std::size_t lengt
   writer w{out, size, 0};
   if (format.tool == nullptr) {
     w.text(format.how);
-    return w.n;
-  }
-  if (path == nullptr) {
+  } else if (path != nullptr) {
+    commandline(&w, format, path, length < fieldsize ? length : fieldsize, program, pattern, npos);
+  } else if (format.files != nullptr) {
     // The archive tools read no pipe.
-    if (format.files != nullptr) {
-      w.text("give the archive's name instead of standard input");
-      return w.n;
-    }
+    w.text("give the archive's name instead of standard input");
+  } else {
     w.text("put ");
     w.text(format.tool);
     w.text(" before the pipe, under set -o pipefail");
-    return w.n;
   }
-  if (length > fieldsize) length = fieldsize;
-  char text[fieldsize + 16];
-  std::size_t textlength = textname(format, path, length, text);
-  w.text("run: (set -C; ");
-  if (format.files != nullptr) {
-    w.text("[ \"$(");
-    w.command(format.files, path, length);
-    w.text(")\" = 1 ] || { echo >&2 ");
-    w.word(path, length);
-    w.text(" does not hold exactly one file; exit 1; }; ");
-  }
-  w.text("exec >");
-  w.word(text, textlength);
-  w.text(" || exit; ");
-  w.text(format.tool);
-  w.text(" ");
-  w.word(path, length);
-  w.text(" || { rm -f ");
-  w.word(text, textlength);
-  w.text("; exit 1; }) && ");
-  std::size_t name = program != nullptr ? std::strlen(program) : 0;
-  if (name > 0 && name <= fieldsize) {
-    w.word(program, name);
-  } else {
-    w.text("varnholt");
-  }
-  w.text(" ");
-  w.word(text, textlength);
-  w.text(" ");
-  w.argument(pattern != nullptr ? pattern : "", fieldlength(pattern));
-  w.text(" ");
-  w.argument(npos != nullptr ? npos : "", fieldlength(npos));
   return w.n;
 }

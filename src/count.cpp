@@ -101,6 +101,28 @@ void keepends(const char* data, std::size_t length, countresult* result) {
   result->taillength = kept + tail;
 }
 
+// Reads fd to its end, or until no allocation size can fit; returns
+// countdone or countreadfailed.
+countoutcome readall(int fd, countresult* result, std::int64_t* linefeeds, char* lastbyte) {
+  for (;;) {
+    ssize_t n = read(fd, block, sizeof block);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      result->error = errno;
+      return countreadfailed;
+    }
+    result->ended = n == 0;
+    if (n == 0) return countdone;
+    keepends(block, static_cast<std::size_t>(n), result);
+    countblock(block, static_cast<std::size_t>(n), linefeeds, lastbyte);
+    result->bytes += n;
+    progressupdate(result->bytes, progressclock());
+    // From here on the allocation size cannot fit whatever follows: the
+    // rest of a file of many gigabytes need not be read to know it.
+    if (*linefeeds >= INT32_MAX) return countdone;
+  }
+}
+
 }  // namespace
 
 void countblock(const char* data, std::size_t length, std::int64_t* linefeeds, char* lastbyte) {
@@ -125,28 +147,10 @@ countoutcome countrecords(const char* path, countresult* result) {
   countoutcome opened = openinput(path, &fd, &start, &size, &result->error);
   result->ios = opened;
   if (opened != countdone && opened != countcreated) return opened;
-  countoutcome ios = countdone;  // how the reading ends
   progressstart(size, progressclock());
   std::int64_t linefeeds = 0;
   char lastbyte = '\n';
-  for (;;) {
-    ssize_t n = read(fd, block, sizeof block);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      result->error = errno;
-      ios = countreadfailed;
-      break;
-    }
-    result->ended = n == 0;
-    if (n == 0) break;
-    keepends(block, static_cast<std::size_t>(n), result);
-    countblock(block, static_cast<std::size_t>(n), &linefeeds, &lastbyte);
-    result->bytes += n;
-    progressupdate(result->bytes, progressclock());
-    // From here on the allocation size cannot fit whatever follows: the
-    // rest of a file of many gigabytes need not be read to know it.
-    if (linefeeds >= INT32_MAX) break;
-  }
+  countoutcome ios = readall(fd, result, &linefeeds, &lastbyte);
   // Gone from the terminal before the caller writes anything.
   progressend();
   // A file cut while it was read holds neither the records counted nor

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/un.h>
 #include <unistd.h>
 #include <csignal>
@@ -622,6 +623,11 @@ TEST_F(Unprivileged, FailsWhereThePermissionsForbid) {
     expectrun(as({path, "p", "1"}), report(path, "p", "1", "0"), err, 1, path);
   }
   EXPECT_FALSE(exists(dir + "/locked/new.txt"));
+  // A device is named as one (a null device only root may open).
+  if (mknod((dir + "/null").c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0 && !prefix.empty()) {
+    expectrun(as({"null", "p", "1"}), report("null", "p", "1", "0"),
+              " varnholt: error: cannot open device null: Permission denied\n", 1, "device");
+  }
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Checks the program as it is installed and packaged.
-#   package_test.sh install|manual|deb|debian|image|tgz|workflow|cluster SOURCE_DIR BUILD_DIR
+#   package_test.sh install|manual|version|deb|debian|image|tgz|workflow|cluster SOURCE_DIR BUILD_DIR
 # Exits 77 (skipped) where a tool it needs is missing.
 set -euo pipefail
 what=$1 source=$2 build=$3
@@ -43,6 +43,20 @@ manual)
   for section in NAME SYNOPSIS DESCRIPTION "EXIT STATUS" FILES DIAGNOSTICS LIMITS; do
     grep -q "^$section" <<<"$page" || fail "rendered page lacks $section"
   done
+  ;;
+version)
+  # The version stands in CMakeLists.txt alone; the program, the manual and
+  # the image take it from there, and every other file that names a
+  # version of varnholt names that one.
+  version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+  [ -n "$version" ] || fail "no project version in $build/CMakeCache.txt"
+  [ "$("$build/varnholt" --version)" = "varnholt $version" ] || fail "--version disagrees"
+  grep -q "varnholt $version" "$build/varnholt.1" || fail "the manual names another version"
+  head -n 1 "$source/packaging/debian/changelog" | grep -qF "varnholt ($version)" ||
+    fail "packaging/debian/changelog does not start with $version"
+  others=$(cd "$source" && grep -rnoE 'varnholt[-_:( ]+[0-9]+\.[0-9]+\.[0-9]+' \
+    --exclude-dir=build --exclude-dir=.git . | grep -vE "[-_:( ]${version//./\\.}\$" || true)
+  [ -z "$others" ] || fail "another version than $version: $others"
   ;;
 deb)
   need dpkg-deb

@@ -152,3 +152,15 @@ pair "hardened / built with VARNHOLT_HARDEN=OFF" "$count" "'$unhardened' '$work/
 pair "standard error on a terminal / on /dev/null" "script -qec \"$count\" /dev/null" \
   "script -qec \"$count 2>/dev/null\" /dev/null"
 echo "median of $runs runs each, alternating; 1 GiB of short lines from the page cache"
+
+# Starting up: 500 runs on a file of three lines, where the count is
+# nothing and opening, checking and printing are all.
+printf 'a\nb\nc\n' >"$work/three"
+startup() {  # startup COMMAND...: seconds for 500 runs on the three lines
+  local start=$EPOCHREALTIME
+  for _ in $(seq 500); do "$@" "$work/three" p 1 >/dev/null 2>&1; done
+  awk -v a="$start" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.3f", b - a }'
+}
+echo
+printf '500 runs on a 3-line file: varnholt %ss, static %ss, wc -l %ss\n' \
+  "$(startup "$varnholt")" "$(startup "$static")" "$(startup wc -l)"

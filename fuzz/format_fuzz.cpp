@@ -50,7 +50,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (kind.format->tool == nullptr && kind.format->how == nullptr) std::abort();
       break;
     case shapebinary:
-      if (kind.at >= head.size() || static_cast<unsigned char>(head[kind.at]) != kind.byte)
+      // The byte at its offset in the first bytes, or the NUL met further on.
+      if (kind.at == bytes.nulrun && kind.byte == 0) break;
+      if (kind.at < 0 || static_cast<std::size_t>(kind.at) >= head.size() ||
+          static_cast<unsigned char>(head[static_cast<std::size_t>(kind.at)]) != kind.byte)
         std::abort();
       break;
     default:

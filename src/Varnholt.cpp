@@ -259,7 +259,7 @@ int checkpath(const runstate& r) {
 // with: 0 where every record was counted.
 int sayoutcome(const runstate& r) {
   const char* noun = r.genotypenoun;
-  const char* reason = std::strerror(r.count.error);
+  int error = r.count.error;
   switch (r.count.ios) {
     case countdone:
       return 0;
@@ -271,17 +271,18 @@ int sayoutcome(const runstate& r) {
     case countnotopened:
       // The system's word for a socket, "No such device or address", says
       // nothing of what is at the path.
-      diagnose("error: cannot open %s: %s", noun, r.genotypesocket ? "not a file" : reason);
+      diagnose("error: cannot open %s: %s", noun,
+               r.genotypesocket ? "not a file" : std::strerror(error));
       return 1;
     case countdanglinglink:
       diagnose("error: cannot open %s: dangling symbolic link, not followed to create a file",
                noun);
       return 1;
     case countnotcreated:
-      diagnose("error: cannot create %s: %s", noun, reason);
+      diagnose("error: cannot create %s: %s", noun, std::strerror(error));
       return 1;
     case countreadfailed:
-      diagnose("error: read error in %s: %s", noun, reason);
+      diagnose("error: read error in %s: %s", noun, std::strerror(error));
       return 1;
     case countshrank:
       diagnose("error: %s shrank while it was read: its records are not those counted", noun);
@@ -301,7 +302,8 @@ int saykind(const runstate& r) {
                   c.ended && c.bytes == static_cast<std::int64_t>(c.headlength),
                   c.ended,
                   r.genotypestdin ? nullptr : r.genotypepath,
-                  r.genotypelength};
+                  r.genotypelength,
+                  c.nulrun};
   filekind kind = kindof(bytes);
   const char* noun = r.genotypenoun;
   switch (kind.shape) {
@@ -322,8 +324,8 @@ int saykind(const runstate& r) {
                kind.format->name);
       return 1;
     case shapebinary:
-      diagnose("error: %s is binary data, not text: byte 0x%02x at offset %zu", noun, kind.byte,
-               kind.at);
+      diagnose("error: %s is binary data, not text: byte 0x%02x at offset %lld", noun, kind.byte,
+               static_cast<long long>(kind.at));
       return 1;
   }
   return 1;

@@ -101,6 +101,19 @@ void keepends(const char* data, std::size_t length, countresult* result) {
   result->taillength = kept + tail;
 }
 
+// The offset of the first NUL of a run that holds one of every 4096th byte
+// of data, or its last (so no run of 4096 passes unseen), or length.
+std::size_t nulrunin(const char* data, std::size_t length) {
+  for (std::size_t i = 0;; i += 4096) {
+    std::size_t at = i < length ? i : length - 1;
+    if (data[at] == '\0') {
+      while (at > 0 && data[at - 1] == '\0') --at;
+      return at;
+    }
+    if (at == length - 1) return length;
+  }
+}
+
 // Reads fd to its end, or until no allocation size can fit; returns
 // countdone or countreadfailed.
 countoutcome readall(int fd, countresult* result, std::int64_t* linefeeds, char* lastbyte) {
@@ -114,6 +127,9 @@ countoutcome readall(int fd, countresult* result, std::int64_t* linefeeds, char*
     result->ended = n == 0;
     if (n == 0) return countdone;
     keepends(block, static_cast<std::size_t>(n), result);
+    std::size_t nul = result->nulrun < 0 ? nulrunin(block, static_cast<std::size_t>(n)) : 0;
+    if (result->nulrun < 0 && nul < static_cast<std::size_t>(n))
+      result->nulrun = result->bytes + static_cast<std::int64_t>(nul);
     countblock(block, static_cast<std::size_t>(n), linefeeds, lastbyte);
     result->bytes += n;
     progressupdate(result->bytes, progressclock());
@@ -142,6 +158,7 @@ countoutcome countrecords(const char* path, countresult* result) {
   result->error = 0;
   result->headlength = 0;
   result->taillength = 0;
+  result->nulrun = -1;
   int fd = 0;
   std::int64_t start = 0, size = -1;
   countoutcome opened = openinput(path, &fd, &start, &size, &result->error);

@@ -35,6 +35,7 @@ TEST_F(Count, CountsLinesAndKeepsTheFirstAndLastBytes) {
   struct Case {
     std::string content;
     std::int64_t records;
+    std::int64_t nulrun = -1;
   };
   const std::size_t block = countblocksize;
   const auto full = static_cast<std::int64_t>(block);
@@ -53,7 +54,10 @@ TEST_F(Count, CountsLinesAndKeepsTheFirstAndLastBytes) {
       {std::string(block - 3, 'x') + "\n" + std::string(5, 'y'), 2},  // a line across blocks
       {std::string(block, '\n'), full},  // ends exactly at a block edge
       {std::string(block + 1, '\n'), full + 1},
-      {std::string("\x0b\x8a\xff\x00", 4), 1},  // none of these end a line
+      {std::string("\x0b\x8a\xff\x00", 4), 1, 3},  // none of these end a line
+      // A run of a page of NULs is met wherever it is, and from its start.
+      {std::string(block - 5000, 'a') + std::string(8192, '\0') + "b\n", 1, full - 5000},
+      {std::string(block + 9000, 'a') + std::string(4096, '\0'), 1, full + 9000},
   };
   int i = 0;
   static countresult result;
@@ -63,6 +67,7 @@ TEST_F(Count, CountsLinesAndKeepsTheFirstAndLastBytes) {
     EXPECT_EQ(result.records, c.records) << path;
     EXPECT_EQ(result.bytes, static_cast<std::int64_t>(c.content.size())) << path;
     EXPECT_TRUE(result.ended) << path;
+    EXPECT_EQ(result.nulrun, c.nulrun) << path;
     std::size_t tail = std::min(c.content.size(), counttailsize);
     EXPECT_EQ(std::string(result.head, result.headlength), c.content.substr(0, countheadsize));
     EXPECT_EQ(std::string(result.tail, result.taillength),

@@ -275,7 +275,8 @@ filekind kindof(const filebytes& b) {
     // text may start with too, so only where the bytes are not text.
     if (v.byte(0) == 0x78 && ((0x78u << 8) | v.byte(1)) % 31 == 0)
       return {shapeformat, &zlib, 0, 0};
-    return {shapebinary, nullptr, i, c};
+    return {shapebinary, nullptr, static_cast<std::int64_t>(i), c};
   }
+  if (b.nulrun >= 0) return {shapebinary, nullptr, b.nulrun, 0};
   return {shapetext, nullptr, 0, 0};
 }

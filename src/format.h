@@ -6,6 +6,7 @@
 #define VARNHOLT_FORMAT_H_
 
 #include <cstddef>
+#include <cstdint>
 
 // One format other than text, and how its records become text.
 struct fileformat {
@@ -31,7 +32,7 @@ enum fileshape : int {
 struct filekind {
   fileshape shape;
   const fileformat* format;  // for shapeformat and shapecut
-  std::size_t at;            // for shapebinary: the offset of the first byte text never holds
+  std::int64_t at;           // for shapebinary: the offset of the first byte text never holds
   unsigned char byte;        // and that byte
 };
 
@@ -46,6 +47,7 @@ struct filebytes {
   bool ended;        // the file was read to its end
   const char* name;  // its path, for a gzip member's suffix; nullptr for standard input
   std::size_t namelength;
+  std::int64_t nulrun;  // where a NUL was met past the first bytes; -1 where none
 };
 
 // How many of a file's first bytes must be text for the file to be text.
@@ -60,7 +62,8 @@ inline constexpr std::size_t textchecked = std::size_t{64} * 1024;
 // gzip member is named by the file's suffix where that is .bcf, .bam,
 // .tbi, .csi or .crai. A file that is only the first bytes of a compressed
 // format's magic, or a BGZF file read to its end that does not end in
-// BGZF's end-of-file block, is cut short.
+// BGZF's end-of-file block, is cut short. Text is binary data all the same
+// where a NUL was met further on.
 filekind kindof(const filebytes& bytes);
 
 #endif  // VARNHOLT_FORMAT_H_

@@ -32,7 +32,8 @@ std::string described(const filekind& kind) {
       return std::string("cut ") + kind.format->name;
     case shapebinary: {
       char text[64];
-      (void)std::snprintf(text, sizeof text, "binary 0x%02x at %zu", kind.byte, kind.at);
+      (void)std::snprintf(text, sizeof text, "binary 0x%02x at %lld", kind.byte,
+                          static_cast<long long>(kind.at));
       return text;
     }
   }
@@ -45,6 +46,7 @@ TEST(Format, TellsTextFromEveryOtherKindOfFile) {
     std::string kind;
     std::string name = "g";
     bool whole = true;
+    std::int64_t nulrun = -1;  // a NUL met further on
   };
   const std::string longtext(70000, 'a');
   const Case cases[] = {
@@ -118,6 +120,8 @@ TEST(Format, TellsTextFromEveryOtherKindOfFile) {
       {"rs1\x1b[2J\n", "binary 0x1b at 3"},
       {longtext + bytes("\0", 1), "binary 0x00 at 70000", "g", false},  // read no further
       {"\x1f\x8b", "binary 0x1f at 0", "g", false},  // only the start of a longer file
+      {longtext, "binary 0x00 at 3000000000", "g", false, 3000000000},  // a crashed write's NULs
+      {bytes("a\0", 2), "binary 0x00 at 1", "g", true, 1},
       {"x\x01\x02", "a zlib stream"},
       // Text, also where it starts with the letters of a magic.
       {"", "text"},
@@ -141,9 +145,15 @@ TEST(Format, TellsTextFromEveryOtherKindOfFile) {
   };
   for (const Case& c : cases) {
     std::size_t tail = c.file.size() < 32 ? c.file.size() : 32;
-    filebytes b{c.file.data(),  c.file.size(), c.file.data() + c.file.size() - tail,
-                tail,           c.whole,       c.whole,
-                c.name.c_str(), c.name.size()};
+    filebytes b{};
+    b.head = c.file.data();
+    b.headlength = c.file.size();
+    b.tail = c.file.data() + c.file.size() - tail;
+    b.taillength = tail;
+    b.whole = b.ended = c.whole;
+    b.name = c.name.c_str();
+    b.namelength = c.name.size();
+    b.nulrun = c.nulrun;
     EXPECT_EQ(described(kindof(b)), c.kind) << c.file << " " << c.name;
   }
 }

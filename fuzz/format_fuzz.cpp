@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// Any bytes as the first and last bytes of a file, and any name: kindof()
-// reads nothing outside them, and names every file exactly one way.
+// Any bytes as the first and last bytes of a file, any name, and a NUL met
+// further on or none: kindof() reads nothing outside them, calls text only
+// what holds no control byte, and names the byte it calls binary.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -34,7 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                   whole,
                   ended,
                   (flags & 0x80) != 0 ? nullptr : name.data(),
-                  name.size()};
+                  name.size(),
+                  (flags & 0x40) != 0 ? static_cast<std::int64_t>(split) : -1};
   filekind kind = kindof(bytes);
   switch (kind.shape) {
     case shapetext:

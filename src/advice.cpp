@@ -108,7 +108,8 @@ void commandline(writer* w, const fileformat& format, const char* path, std::siz
 }  // namespace
 
 std::size_t advise(const fileformat& format, const char* path, std::size_t length,
-                   const char* program, const char* pattern, const char* npos, char* out,
+                   const char* program, const char* pattern, const char* npos,
+                   char* out,  // NOLINT(readability-non-const-parameter): written through w
                    std::size_t size) {
   writer w{out, size, 0};
   if (format.tool == nullptr) {

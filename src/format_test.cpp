@@ -97,8 +97,8 @@ TEST(Format, TellsTextFromEveryOtherKindOfFile) {
       {"\x93NUMPY\x01", "a NumPy .npy array"},
       {bytes("PAR1\x15\x04\x15\0PAR1", 12), "Parquet"},
       // Text in other encodings, by byte order mark or by NULs.
-      {"\xff\xfe\x61\x00", "UTF-16-encoded"},
-      {"\xfe\xff\x00\x61", "UTF-16-encoded"},
+      {bytes("\xff\xfe\x61\0", 4), "UTF-16-encoded"},
+      {bytes("\xfe\xff\0\x61", 4), "UTF-16-encoded"},
       {bytes("a\0\n\0", 4), "UTF-16-encoded"},
       {bytes("\0a\0\n", 4), "UTF-16-encoded"},
       {bytes("\xff\xfe\0\0a\0\0\0", 8), "UTF-32-encoded"},

@@ -26,11 +26,11 @@ inline constexpr std::size_t counttailsize = 32;
 // All a count hands back.
 struct countresult {
   countoutcome ios;
-  std::int64_t records;      // after a failed read, the records completed before it
-  std::int64_t bytes;        // read in all
-  bool ended;                // read to the file's end
-  int error;                 // for a failure, its errno
-  char head[countheadsize];  // the first bytes read, headlength of them
+  std::int64_t records;  // after a failed read, the records completed before it
+  std::int64_t bytes;    // read in all
+  bool ended;            // read to the file's end
+  int error;             // for a failure, its errno
+  const char* head;      // the first bytes read, headlength of them, where they were read
   std::size_t headlength;
   char tail[counttailsize];  // the last bytes read, taillength of them
   std::size_t taillength;
@@ -47,7 +47,8 @@ struct countresult {
 // link. A last line without a line feed is a record. Counting stops once
 // the records reach INT32_MAX, where no allocation size fits any more. A
 // regular file that ends below the bytes read from it was cut while it was
-// read: countshrank. Returns result->ios.
+// read: countshrank. Returns result->ios. result->head stays valid until
+// the next count.
 countoutcome countrecords(const char* path, countresult* result);
 
 // Feeds one block of a file to a running count: the line feeds seen so far

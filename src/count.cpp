@@ -112,11 +112,9 @@ std::size_t nulrunin(const char* data, std::size_t length) {
 }
 
 // Reads fd to its end, or until no allocation size can fit; returns
-// countdone or countreadfailed.
-// The first bytes stay at the start of the block, where they were read,
-// which a pipe may hand over a few at a time; later reads go after them.
+// countdone or countreadfailed. The first bytes stay at the start of the block, where they were
+// read, which a pipe may hand over a few at a time; later reads go after them.
 countoutcome readall(int fd, countresult* result, std::int64_t* linefeeds, char* lastbyte) {
-  result->head = block;
   for (;;) {
     char* at = block + result->headlength;
     ssize_t n = read(fd, at, sizeof block - result->headlength);

@@ -101,12 +101,13 @@ struct magic {
   std::size_t length;
 };
 
-// The compressed formats by the magic at their start: a whole file that is
-// only the first bytes of one is cut short.
+// A format by the magic at its start.
 struct leading {
   magic start;
   const fileformat* format;
 };
+// The compressed formats: a whole file that is only the first bytes of one
+// of their magics is cut short.
 constexpr leading compressed[] = {
     {{"\x1f\x8b\x08", 3}, &gzip},
     {{"\x1f\x9d", 2}, &compress},
@@ -125,20 +126,15 @@ constexpr leading compressed[] = {
     {{"LZIP\1", 5}, &lzip},
 };
 
-// The formats known by their magic alone, wherever it stands.
-struct placed {
-  std::size_t offset;
-  magic bytes;
-  const fileformat* format;
-};
-constexpr placed plain[] = {
-    {0, {"\x89HDF\r\n\x1a\n", 8}, &hdf5},
-    {0, {"SQLite format 3\0", 16}, &sqlite},
-    {0, {"\x93NUMPY", 6}, &npy},
-    {0, {"BAM\1", 4}, &bam},
-    {0, {"BAI\1", 4}, &bai},
-    {0, {"TBI\1", 4}, &tbi},
-    {0, {"CSI\1", 4}, &csi},
+// The other formats known by the magic at their start alone.
+constexpr leading plain[] = {
+    {{"\x89HDF\r\n\x1a\n", 8}, &hdf5},
+    {{"SQLite format 3\0", 16}, &sqlite},
+    {{"\x93NUMPY", 6}, &npy},
+    {{"BAM\1", 4}, &bam},
+    {{"BAI\1", 4}, &bai},
+    {{"TBI\1", 4}, &tbi},
+    {{"CSI\1", 4}, &csi},
 };
 
 // The last block of every BGZF file: an empty member.
@@ -218,8 +214,8 @@ const fileformat* magicformat(const view& v, const filebytes& b) {
   for (const leading& l : compressed) {
     if (v.at(0, l.start)) return l.format == &gzip ? gzipped(b) : l.format;
   }
-  for (const placed& p : plain) {
-    if (v.at(p.offset, p.bytes)) return p.format;
+  for (const leading& l : plain) {
+    if (v.at(0, l.start)) return l.format;
   }
   // bzip2: "BZh", the block size, then the magic of a block or of the end.
   if (v.at(0, {"BZh", 3}) && v.byte(3) >= '1' && v.byte(3) <= '9' &&

@@ -8,6 +8,7 @@
 
 #include "count.h"
 #include "linefeeds.h"
+#include "linefeeds_kernels.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ std::vector<char> lines(std::size_t averagelength) {
   return block;
 }
 
-template <std::uint64_t (*kernel)(const char*, std::size_t)>
+template <linefeedscan (*kernel)(const char*, std::size_t)>
 void count(benchmark::State& state) {
 #if VARNHOLT_LINEFEEDS_X86
   if (kernel == countlinefeedsavx2 && !hasavx2()) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Any byte string fed in chunks of any sizes: the count is the number of
-// line feeds, plus one for a last line without one.
+// line feeds, plus one for a last line without one, and the first NUL
+// stops it wherever it falls.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -15,8 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::size_t length = size - 1;
 
   std::int64_t expected = 0;
-  for (std::size_t i = 0; i < length; ++i) expected += file[i] == '\n';
-  if (length > 0 && file[length - 1] != '\n') ++expected;
+  std::size_t nul = 0;
+  for (; nul < length && file[nul] != '\0'; ++nul) expected += file[nul] == '\n';
+  if (nul == length && length > 0 && file[length - 1] != '\n') ++expected;
 
   std::int64_t linefeeds = 0;
   char lastbyte = '\n';
@@ -26,9 +28,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Mostly small chunks, sometimes large ones that reach the vector paths.
     std::size_t chunk = (seed >> 16) % (seed & 1 ? 300 : 9);
     if (chunk > length - at) chunk = length - at;
-    countblock(file + at, chunk, &linefeeds, &lastbyte);
+    std::size_t found = countblock(file + at, chunk, &linefeeds, &lastbyte);
+    if (found < chunk) {
+      if (at + found != nul || linefeeds != expected) std::abort();
+      return 0;
+    }
     at += chunk;
   }
-  if (recordsof(linefeeds, lastbyte) != expected) std::abort();
+  if (nul != length || recordsof(linefeeds, lastbyte) != expected) std::abort();
   return 0;
 }

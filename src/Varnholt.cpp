@@ -3,7 +3,7 @@
 // varnholt --help | -h | --version
 //
 // Echoes its three arguments and sizes the genotype file: one more than the
-// number of its records, reported as the allocation size. The run is five
+// number of its records, reported as the allocation size. The run is six
 // steps over one state, each of which returns -1 to go on or the exit
 // status to end with; varnholt(1) lists every message and status.
 #include <sys/stat.h>
@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
+#include <string_view>
 
 #include "advice.h"
 #include "count.h"
@@ -21,6 +22,21 @@
 #include "report.h"
 
 namespace {
+
+// What is at the genotype path, looked at once, before anything is written.
+struct genotypepath {
+  bool toolong;              // argument 1 holds more than its field
+  char path[fieldsize + 1];  // the field without its trailing blanks
+  std::size_t length;
+  bool stdinput;  // the path is "-", standard input
+  bool socket;    // a socket is at the path
+  bool stream;    // what is read there cannot be read again by its name
+  // What diagnostics call it: "genotype file NAME", its kind where it is
+  // no file ("FIFO NAME"), or "standard input". A name is shown in the
+  // shell's $'...' quoting where a control character in it could end,
+  // rewrite or hide a line.
+  char noun[quotedsize(fieldsize) + 32];
+};
 
 // The whole state of a run, from the arguments to the count.
 struct runstate {
@@ -32,16 +48,7 @@ struct runstate {
   char bufstring[fieldsize];
   std::int32_t npos;
   std::int32_t na;
-  bool genotypetoolong;              // argument 1 holds more than its field
-  char genotypepath[fieldsize + 1];  // the field without its trailing blanks
-  std::size_t genotypelength;
-  bool genotypestdin;   // the path is "-", standard input
-  bool genotypesocket;  // a socket is at the path
-  // What diagnostics call the genotype file: "genotype file NAME", its kind
-  // where it is no file ("FIFO NAME"), or "standard input". A name is shown
-  // in the shell's $'...' quoting where a control character in it could
-  // end, rewrite or hide a line.
-  char genotypenoun[quotedsize(fieldsize) + 32];
+  genotypepath genotype;
   countresult count;
 };
 
@@ -105,19 +112,31 @@ const char* showfield(const char* field, std::size_t length, char (&out)[shownfi
 
 // Names the genotype file for diagnostics by what is at its path, as st
 // (valid where found) tells.
-void namegenotype(runstate* r, const struct stat& st, bool found) {
-  if (r->genotypestdin) {
-    std::strcpy(r->genotypenoun, "standard input");
+void namegenotype(genotypepath* g, const struct stat& st, bool found) {
+  if (g->stdinput) {
+    std::strcpy(g->noun, "standard input");
     return;
   }
   const char* kind = "genotype file ";
   if (found && S_ISFIFO(st.st_mode)) kind = "FIFO ";
   if (found && (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))) kind = "device ";
-  r->genotypesocket = found && S_ISSOCK(st.st_mode);
-  if (r->genotypesocket) kind = "socket ";
-  std::strcpy(r->genotypenoun, kind);
+  g->socket = found && S_ISSOCK(st.st_mode);
+  if (g->socket) kind = "socket ";
+  std::strcpy(g->noun, kind);
   std::size_t at = std::strlen(kind);
-  showname(r->genotypepath, r->genotypelength, r->genotypenoun + at, sizeof r->genotypenoun - at);
+  showname(g->path, g->length, g->noun + at, sizeof g->noun - at);
+}
+
+// A path that names what this run alone can read: a pipe or FIFO, drained
+// by the count, or a descriptor of this process (/dev/fd/N, /proc/PID/fd/N,
+// /dev/stdin), gone once it ends. Advice cannot read it again by its name.
+bool readonce(const genotypepath& g, const struct stat& st, bool found) {
+  if (g.stdinput || (found && S_ISFIFO(st.st_mode))) return true;
+  std::string_view path(g.path, g.length);
+  if (path.starts_with("/dev/fd/") || path == "/dev/stdin") return true;
+  if (!path.starts_with("/proc/")) return false;
+  std::size_t slash = path.find('/', 6);
+  return slash != std::string_view::npos && path.substr(slash).starts_with("/fd/");
 }
 
 // A report the caller never sees is a failed run, not a quiet success.
@@ -164,25 +183,31 @@ const char* ownoutput(const struct stat& in) {
   return nullptr;
 }
 
-// Takes the arguments into their fields, and looks once at what is at the
-// genotype path. Where that is this run's own output, it is refused before
-// anything is written.
+// Takes the arguments as they were given.
 int takearguments(int argc, char** argv, runstate* r) {
   bool named = argc > 0 && argv[0] != nullptr && argv[0][0] != '\0';
   r->programname = named ? argv[0] : "varnholt";
   r->argumentcount = argc - 1;
   for (int i = 1; i < argc && i <= 3; ++i) r->arguments[i - 1] = argv[i];
-  r->genotypetoolong = setfield(r->genotypefile, r->arguments[0]) != 0;
-  r->genotypelength = trimmedlength(r->genotypefile, fieldsize);
-  std::memcpy(r->genotypepath, r->genotypefile, r->genotypelength);
-  r->genotypepath[r->genotypelength] = '\0';
-  r->genotypestdin = std::strcmp(r->genotypepath, "-") == 0;
+  return -1;
+}
+
+// Takes the genotype path into its field and looks once at what is at it.
+// Where that is this run's own output, it is refused before anything is
+// written.
+int lookatgenotype(const char* argument, char (&field)[fieldsize], genotypepath* g) {
+  g->toolong = setfield(field, argument) != 0;
+  g->length = trimmedlength(field, fieldsize);
+  std::memcpy(g->path, field, g->length);
+  g->path[g->length] = '\0';
+  g->stdinput = std::strcmp(g->path, "-") == 0;
   struct stat in {};
-  bool found = (r->genotypestdin ? fstat(0, &in) : stat(r->genotypepath, &in)) == 0;
-  namegenotype(r, in, found);
-  const char* own = found && !r->genotypetoolong && r->genotypelength > 0 ? ownoutput(in) : nullptr;
+  bool found = (g->stdinput ? fstat(0, &in) : stat(g->path, &in)) == 0;
+  namegenotype(g, in, found);
+  g->stream = readonce(*g, in, found);
+  const char* own = found && !g->toolong && g->length > 0 ? ownoutput(in) : nullptr;
   if (own != nullptr) {
-    diagnose("error: %s is %s would be written into it", r->genotypenoun, own);
+    diagnose("error: %s is %s would be written into it", g->noun, own);
     return 1;
   }
   return -1;
@@ -197,7 +222,7 @@ int echonames(runstate* r) {
     reportlabel(tostderr, "2-pattern mat file");
     reportlabel(tostderr, "3-number of position (SNP/Haplotype)");
   }
-  int status = echoname("genotype file=", r->genotypefile, r->genotypelength);
+  int status = echoname("genotype file=", r->genotypefile, r->genotype.length);
   if (status >= 0) return status;
   setfield(r->patternmatfile, r->arguments[1]);
   return echoname("pattern file=", r->patternmatfile, trimmedlength(r->patternmatfile, fieldsize));
@@ -235,120 +260,135 @@ int reportsize(const runstate& r, int status) {
 
 // A path that is no path: the size line and the status, or -1 to count.
 int checkpath(const runstate& r) {
-  if (r.genotypetoolong) {
+  const genotypepath& g = r.genotype;
+  if (g.toolong) {
     // Opening the first 500 bytes would count, or create, a file the user
     // never named.
     diagnose("error: cannot open genotype file: path longer than 500 bytes");
     return reportsize(r, 1);
   }
   // After the usage lines a missing first argument has been said already.
-  if (r.genotypelength == 0 && r.argumentcount != 3) return reportsize(r, 0);
-  if (r.genotypelength == 0) {
+  if (g.length == 0 && r.argumentcount != 3) return reportsize(r, 0);
+  if (g.length == 0) {
     diagnose("error: cannot open genotype file: empty path");
     return reportsize(r, 1);
   }
-  if (std::strlen(r.arguments[0]) > r.genotypelength) {
+  if (std::strlen(r.arguments[0]) > g.length) {
     char shown[quotedsize(fieldsize) + 1];
     diagnose("warning: trailing blanks dropped from the genotype path, using %s",
-             showname(r.genotypepath, r.genotypelength, shown, sizeof shown));
+             showname(g.path, g.length, shown, sizeof shown));
   }
   return -1;
 }
 
-// Says how the count ended, and returns the status that leaves the run
-// with: 0 where every record was counted.
-int sayoutcome(const runstate& r) {
-  const char* noun = r.genotypenoun;
-  int error = r.count.error;
-  switch (r.count.ios) {
-    case countdone:
-      return 0;
-    case countcreated:
-      // The file is the program's to create, but a typo or a shifted
-      // argument list makes one just as well: that must not pass in silence.
-      diagnose("warning: created empty %s", noun);
-      return 0;
-    case countnotopened:
-      // The system's word for a socket, "No such device or address", says
-      // nothing of what is at the path.
-      diagnose("error: cannot open %s: %s", noun,
-               r.genotypesocket ? "not a file" : std::strerror(error));
-      return 1;
-    case countdanglinglink:
-      diagnose("error: cannot open %s: dangling symbolic link, not followed to create a file",
-               noun);
-      return 1;
-    case countnotcreated:
-      diagnose("error: cannot create %s: %s", noun, std::strerror(error));
-      return 1;
-    case countreadfailed:
-      diagnose("error: read error in %s: %s", noun, std::strerror(error));
-      return 1;
-    case countshrank:
-      diagnose("error: %s shrank while it was read: its records are not those counted", noun);
-      return 1;
-  }
-  return 1;
-}
+// How a run that counted ends: its status, and whether the records counted
+// are a size to report. Anything but text has none a consumer can use.
+struct ending {
+  int status;
+  bool sized;
+};
 
-// Says what the bytes read are where they are not text, and how to count
-// the records instead: the count of anything else sizes nothing.
-int saykind(const runstate& r) {
-  const countresult& c = r.count;
-  filebytes bytes{c.head,
-                  c.headlength,
-                  c.tail,
-                  c.taillength,
-                  c.ended && c.bytes == static_cast<std::int64_t>(c.headlength),
-                  c.ended,
-                  r.genotypestdin ? nullptr : r.genotypepath,
-                  r.genotypelength,
-                  c.nulrun};
-  filekind kind = kindof(bytes);
-  const char* noun = r.genotypenoun;
+// Says what the file is where it is not text, and how to count its records.
+ending saykind(const runstate& r, const filekind& kind) {
+  const char* noun = r.genotype.noun;
   switch (kind.shape) {
     case shapetext:
-      return 0;
+      return {0, true};
     case shapeformat: {
       diagnose("error: %s is %s, not text: its line feeds are not records", noun,
                kind.format->name);
       char advice[advicesize];
-      std::size_t n = advise(*kind.format, bytes.name, r.genotypelength, r.programname,
-                             r.arguments[1], r.arguments[2], advice, sizeof advice - 1);
+      const genotypepath& g = r.genotype;
+      std::size_t n =
+          advise(*kind.format, g.stream ? nullptr : g.path, g.length,
+                 {r.programname, r.arguments[1], r.arguments[2]}, advice, sizeof advice - 1);
       advice[n < sizeof advice ? n : sizeof advice - 1] = '\0';
       diagnose("to count its records, %s", advice);
-      return 1;
+      return {1, false};
     }
     case shapecut:
       diagnose("error: %s is %s but cut short: its records cannot all be read", noun,
                kind.format->name);
-      return 1;
+      return {1, false};
     case shapebinary:
-      diagnose("error: %s is binary data, not text: byte 0x%02x at offset %lld", noun, kind.byte,
+      diagnose("error: %s is binary data, not text: byte 0x00 at offset %lld", noun,
                static_cast<long long>(kind.at));
-      return 1;
+      return {1, false};
   }
-  return 1;
+  return {1, false};
 }
 
-// Counts the genotype file and writes the last line. A count cut short by
-// a failed read or a shrinking file, or of anything but text, sizes nothing
-// a consumer can use: the report stands, and the run fails.
+// Says how the count ended. Each of its outcomes is classified here, once.
+ending conclude(const runstate& r, const filekind& kind) {
+  const char* noun = r.genotype.noun;
+  int error = r.count.error;
+  switch (r.count.ios) {
+    case countdone:
+      return saykind(r, kind);
+    case countcreated:
+      // The file is the program's to create, but a typo or a shifted
+      // argument list makes one just as well: that must not pass in silence.
+      diagnose("warning: created empty %s", noun);
+      return {0, true};
+    case countnotopened:
+      // The system's word for a socket, "No such device or address", says
+      // nothing of what is at the path.
+      diagnose("error: cannot open %s: %s", noun,
+               r.genotype.socket ? "not a file" : std::strerror(error));
+      return {1, false};
+    case countdanglinglink:
+      diagnose("error: cannot open %s: dangling symbolic link, not followed to create a file",
+               noun);
+      return {1, false};
+    case countnotcreated:
+      diagnose("error: cannot create %s: %s", noun, std::strerror(error));
+      return {1, false};
+    case countreadfailed:
+      diagnose("error: read error in %s: %s", noun, std::strerror(error));
+      return {1, true};
+    case countshrank:
+      diagnose("error: %s shrank while it was read: its records are not those counted", noun);
+      return {1, true};
+  }
+  return {1, false};
+}
+
+// What the bytes read so far say the genotype file is.
+filekind kindread(const runstate& r) {
+  const countresult& c = r.count;
+  const genotypepath& g = r.genotype;
+  return kindof({c.head, c.headlength, c.tail, c.taillength,
+                 c.ended && c.bytes == static_cast<std::int64_t>(c.headlength),
+                 g.stdinput ? nullptr : g.path, g.length, c.nul});
+}
+
+// Counts the genotype file and writes the last line. Its first bytes, or
+// its first NUL, may tell that it is not text before it is read to the
+// end: the count stops there. A count cut short by a failed read or a
+// shrinking file sizes nothing a consumer can use: the report stands, and
+// the run fails.
 int countgenotypes(runstate* r) {
-  static_assert(countheadsize >= textchecked);
+  static_assert(countheadsize >= formatheadsize);
   int status = checkpath(*r);
   if (status >= 0) return status;
-  countrecords(r->genotypestdin ? nullptr : r->genotypepath, &r->count);
-  status = sayoutcome(*r);
-  bool opened = r->count.ios != countnotopened && r->count.ios != countdanglinglink &&
-                r->count.ios != countnotcreated;
-  if (!opened) return reportsize(*r, status);
-  if (saykind(*r) != 0) status = 1;
-  if (allocationsize(r->count.records, &r->na) != 0) {
-    diagnose("error: too many records for a 32-bit allocation size in %s", r->genotypenoun);
+  const genotypepath& g = r->genotype;
+  countoutcome ios = countstart(g.stdinput ? nullptr : g.path, formatheadsize, &r->count);
+  filekind kind{shapetext, nullptr, 0};
+  if (ios == countdone || ios == countcreated) {
+    kind = kindread(*r);
+    if (kind.shape == shapetext) {
+      countrest(&r->count);
+      kind = kindread(*r);
+    } else {
+      countstop(&r->count);
+    }
+  }
+  ending end = conclude(*r, kind);
+  if (end.sized && allocationsize(r->count.records, &r->na) != 0) {
+    diagnose("error: too many records for a 32-bit allocation size in %s", g.noun);
     return 1;
   }
-  return reportsize(*r, status);
+  return reportsize(*r, end.status);
 }
 
 }  // namespace
@@ -356,6 +396,7 @@ int countgenotypes(runstate* r) {
 int main(int argc, char** argv) {
   int status = helporversion(argc, argv);
   if (status < 0) status = takearguments(argc, argv, &state);
+  if (status < 0) status = lookatgenotype(state.arguments[0], state.genotypefile, &state.genotype);
   if (status < 0) status = echonames(&state);
   if (status < 0) status = readnumber(&state);
   if (status < 0) status = countgenotypes(&state);

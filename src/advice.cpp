@@ -71,13 +71,18 @@ std::size_t fieldlength(const char* argument) {
 
 // The bash command line for a named file, a tool writing its text.
 void commandline(writer* w, const fileformat& format, const char* path, std::size_t length,
-                 const char* program, const char* pattern, const char* npos) {
+                 const advisedrun& run) {
   char text[fieldsize + 16];
   std::size_t textlength = textname(format, path, length, text);
   w->text("run: (set -C; ");
-  if (format.files != nullptr) {
-    w->text("[ \"$(");
-    w->command(format.files, path, length);
+  if (format.list != nullptr) {
+    // A listing cut short by a cut or corrupt archive counts no file in it.
+    w->text("list=$(");
+    w->command(format.list, path, length);
+    w->text(") || { echo >&2 ");
+    w->word(path, length);
+    w->text(" is cut short or corrupt; exit 1; }; [ \"$(printf '%s\\n' \"$list\" | ");
+    w->text(format.files);
     w->text(")\" = 1 ] || { echo >&2 ");
     w->word(path, length);
     w->text(" does not hold exactly one file; exit 1; }; ");
@@ -91,38 +96,37 @@ void commandline(writer* w, const fileformat& format, const char* path, std::siz
   w->text(" || { rm -f ");
   w->word(text, textlength);
   w->text("; exit 1; }) && ");
-  std::size_t name = program != nullptr ? std::strlen(program) : 0;
+  std::size_t name = run.program != nullptr ? std::strlen(run.program) : 0;
   if (name > 0 && name <= fieldsize) {
-    w->word(program, name);
+    w->word(run.program, name);
   } else {
     w->text("varnholt");
   }
   w->text(" ");
   w->word(text, textlength);
   w->text(" ");
-  w->argument(pattern != nullptr ? pattern : "", fieldlength(pattern));
+  w->argument(run.pattern != nullptr ? run.pattern : "", fieldlength(run.pattern));
   w->text(" ");
-  w->argument(npos != nullptr ? npos : "", fieldlength(npos));
+  w->argument(run.npos != nullptr ? run.npos : "", fieldlength(run.npos));
 }
 
 }  // namespace
 
 std::size_t advise(const fileformat& format, const char* path, std::size_t length,
-                   const char* program, const char* pattern, const char* npos,
+                   const advisedrun& run,
                    char* out,  // NOLINT(readability-non-const-parameter): written through w
                    std::size_t size) {
   writer w{out, size, 0};
   if (format.tool == nullptr) {
     w.text(format.how);
   } else if (path != nullptr) {
-    commandline(&w, format, path, length < fieldsize ? length : fieldsize, program, pattern, npos);
-  } else if (format.files != nullptr) {
-    // The archive tools read no pipe.
-    w.text("give the archive's name instead of standard input");
+    commandline(&w, format, path, length < fieldsize ? length : fieldsize, run);
+  } else if (format.list != nullptr) {
+    w.text("name the archive itself: its tool reads no pipe");
   } else {
     w.text("put ");
     w.text(format.tool);
-    w.text(" before the pipe, under set -o pipefail");
+    w.text(" between what writes it and varnholt, under set -o pipefail");
   }
   return w.n;
 }

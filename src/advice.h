@@ -12,20 +12,29 @@
 // names of at most 508 bytes each as shell words.
 inline constexpr std::size_t advicesize = 16384;
 
+// The run the advice repeats on the text: the program as it was started,
+// the pattern file and the number of positions as they were given
+// (nullptr where absent).
+struct advisedrun {
+  const char* program;
+  const char* pattern;
+  const char* npos;
+};
+
 // Writes the advice for a file of that format at path[0, length) (nullptr
-// for standard input) to out, at most size bytes, and returns the length of
-// the whole advice, as quotename() does. Where a tool writes the text of a
-// named file, that is one bash command line to paste: it writes the text
-// beside the file, never over anything (set -C), removes what it wrote
-// when the tool fails on a cut or corrupt file, takes an archive of one
-// file only, and then runs program on the text with the pattern and the
-// number of positions, each cut to its 500-byte field (a program name
-// longer than that is the one on the PATH, varnholt). The text file is
-// named without the format's suffix, and with the text's where the format
-// has one, or with it (.txt where the format has none) added where the
-// name has no suffix of the format's.
+// where no name reads it again: standard input, a pipe or a FIFO) to out,
+// at most size bytes, and returns the length of the whole advice, as
+// quotename() does. Where a tool writes the text of a named file, that is
+// one bash command line to paste: it writes the text beside the file,
+// never over anything (set -C), removes what it wrote when the tool fails
+// on a cut or corrupt file, takes an archive of one file only, saying
+// where its tool cannot read it through, and then runs the program on the
+// text with the pattern and the number of positions, each cut to its
+// 500-byte field (a program name longer than that is the one on the PATH,
+// varnholt). The text file is named without the format's suffix, and with
+// the text's where the format has one, or with it (.txt where the format
+// has none) added where the name has no suffix of the format's.
 std::size_t advise(const fileformat& format, const char* path, std::size_t length,
-                   const char* program, const char* pattern, const char* npos, char* out,
-                   std::size_t size);
+                   const advisedrun& run, char* out, std::size_t size);
 
 #endif  // VARNHOLT_ADVICE_H_

@@ -15,7 +15,7 @@
 namespace {
 
 // One reusable block: the count never holds more of the file than this,
-// however long its lines. Its first 64 KiB keep the file's first bytes, so
+// however long its lines. Its first bytes keep the file's first bytes, so
 // that they cost no copy and no memory of their own. The size is
 // bench/run.sh's to choose: it sweeps the block sizes, and the program's
 // peak memory is about this block more than a program that reads nothing.
@@ -89,35 +89,35 @@ countoutcome openinput(const char* path, int* fd, std::int64_t* start, std::int6
   return ios;
 }
 
-// Keeps the last bytes read.
-void keeptail(const char* data, std::size_t length, countresult* result) {
-  std::size_t tail = std::min(length, counttailsize);
-  std::size_t kept = std::min(result->taillength, counttailsize - tail);
-  std::memmove(result->tail, result->tail + result->taillength - kept, kept);
-  std::memcpy(result->tail + kept, data + length - tail, tail);
-  result->taillength = kept + tail;
+// What a count holds between countstart() and countrest(): one file at a
+// time.
+struct openfile {
+  int fd;
+  bool named;          // opened here, and closed here
+  std::int64_t start;  // where reading started, in a regular file
+  std::int64_t size;   // what was left to read of a regular file; -1 for anything else
+  std::int64_t linefeeds;
+  char lastbyte;
+};
+openfile file;
+
+// A regular file's last bytes, where they are: its end can be read at once.
+void readtail(countresult* result) {
+  if (file.size <= 0) return;
+  auto n = static_cast<std::size_t>(std::min<std::int64_t>(file.size, counttailsize));
+  ssize_t got = pread(file.fd, result->tail, n, file.start + file.size - static_cast<off_t>(n));
+  result->taillength = got > 0 ? static_cast<std::size_t>(got) : 0;
 }
 
-// The offset of the first NUL of a run that holds one of every 4096th byte
-// of data, or its last (so no run of 4096 passes unseen), or length.
-std::size_t nulrunin(const char* data, std::size_t length) {
-  for (std::size_t i = 0;; i += 4096) {
-    std::size_t at = i < length ? i : length - 1;
-    if (data[at] == '\0') {
-      while (at > 0 && data[at - 1] == '\0') --at;
-      return at;
-    }
-    if (at == length - 1) return length;
-  }
-}
-
-// Reads fd to its end, or until no allocation size can fit; returns
-// countdone or countreadfailed. The first bytes stay at the start of the block, where they were
-// read, which a pipe may hand over a few at a time; later reads go after them.
-countoutcome readall(int fd, countresult* result, std::int64_t* linefeeds, char* lastbyte) {
-  for (;;) {
+// Reads until the first `first` bytes are held or, for 0, to the first NUL;
+// either way no further than the end, or than a count that no allocation
+// size fits. Returns countdone or countreadfailed. The first bytes stay at
+// the start of the block, where they were read, which a pipe may hand over
+// a few at a time; later reads go after them.
+countoutcome readon(countresult* result, std::size_t first) {
+  while (first > 0 ? result->headlength < first : result->nul < 0) {
     char* at = block + result->headlength;
-    ssize_t n = read(fd, at, sizeof block - result->headlength);
+    ssize_t n = read(file.fd, at, sizeof block - result->headlength);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       result->error = errno;
@@ -126,64 +126,82 @@ countoutcome readall(int fd, countresult* result, std::int64_t* linefeeds, char*
     result->ended = n == 0;
     if (n == 0) return countdone;
     auto length = static_cast<std::size_t>(n);
-    keeptail(at, length, result);
-    std::size_t nul = result->nulrun < 0 ? nulrunin(at, length) : length;
-    if (nul < length) result->nulrun = result->bytes + static_cast<std::int64_t>(nul);
-    countblock(at, length, linefeeds, lastbyte);
+    if (result->nul < 0) {
+      std::size_t nul = countblock(at, length, &file.linefeeds, &file.lastbyte);
+      if (nul < length) result->nul = result->bytes + static_cast<std::int64_t>(nul);
+    }
     result->headlength += std::min(length, countheadsize - result->headlength);
     result->bytes += n;
     progressupdate(result->bytes, progressclock());
     // From here on the allocation size cannot fit whatever follows: the
     // rest of a file of many gigabytes need not be read to know it.
-    if (*linefeeds >= INT32_MAX) return countdone;
+    if (file.linefeeds >= INT32_MAX) return countdone;
   }
+  return countdone;
+}
+
+// Closes the file, and sets the records and the outcome.
+countoutcome finish(countresult* result, countoutcome ios) {
+  // Gone from the terminal before the caller writes anything.
+  progressend();
+  if (file.named) close(file.fd);
+  file.named = false;
+  // A line cut short by a failed read was never completed: it is not a record.
+  result->records =
+      ios == countreadfailed ? file.linefeeds : recordsof(file.linefeeds, file.lastbyte);
+  result->ios = ios == countdone ? result->ios : ios;
+  return result->ios;
 }
 
 }  // namespace
 
-void countblock(const char* data, std::size_t length, std::int64_t* linefeeds, char* lastbyte) {
-  if (length == 0) return;
-  *linefeeds += static_cast<std::int64_t>(countlinefeeds(data, length));
-  *lastbyte = data[length - 1];
+std::size_t countblock(const char* data, std::size_t length, std::int64_t* linefeeds,
+                       char* lastbyte) {
+  if (length == 0) return 0;
+  linefeedscan scan = countlinefeeds(data, length);
+  *linefeeds += static_cast<std::int64_t>(scan.linefeeds);
+  if (scan.nul == length) *lastbyte = data[length - 1];
+  return scan.nul;
 }
 
 std::int64_t recordsof(std::int64_t linefeeds, char lastbyte) {
   return linefeeds + (lastbyte != '\n' ? 1 : 0);
 }
 
-countoutcome countrecords(const char* path, countresult* result) {
+countoutcome countstart(const char* path, std::size_t first, countresult* result) {
   result->records = 0;
   result->bytes = 0;
   result->ended = false;
   result->error = 0;
+  result->nul = -1;
   result->head = block;
   result->headlength = 0;
   result->taillength = 0;
-  result->nulrun = -1;
-  int fd = 0;
-  std::int64_t start = 0, size = -1;
-  countoutcome opened = openinput(path, &fd, &start, &size, &result->error);
+  file = {0, path != nullptr, 0, -1, 0, '\n'};
+  countoutcome opened = openinput(path, &file.fd, &file.start, &file.size, &result->error);
   result->ios = opened;
   if (opened != countdone && opened != countcreated) return opened;
-  progressstart(size, progressclock());
-  std::int64_t linefeeds = 0;
-  char lastbyte = '\n';
-  countoutcome ios = readall(fd, result, &linefeeds, &lastbyte);
-  // Gone from the terminal before the caller writes anything.
-  progressend();
+  readtail(result);
+  progressstart(file.size, progressclock());
+  countoutcome ios = readon(result, std::min(first, countheadsize));
+  return ios == countdone ? opened : finish(result, ios);
+}
+
+countoutcome countrest(countresult* result) {
+  countoutcome ios = readon(result, 0);
   // A file cut while it was read holds neither the records counted nor
   // those of its start: what was read is gone. One that grew is counted
   // as far as it had grown. Files of /proc say 0 bytes, and hold more.
   struct stat st;
-  if (ios == countdone && size >= 0 && fstat(fd, &st) == 0 && st.st_size < start + result->bytes &&
-      (start + size > 0 || st.st_size > 0)) {
+  if (ios == countdone && result->ended && file.size >= 0 && fstat(file.fd, &st) == 0 &&
+      st.st_size < file.start + result->bytes && (file.start + file.size > 0 || st.st_size > 0)) {
     ios = countshrank;
   }
-  if (path != nullptr) close(fd);
-  // A line cut short by a failed read was never completed: it is not a record.
-  result->records = ios == countreadfailed ? linefeeds : recordsof(linefeeds, lastbyte);
-  result->ios = ios == countdone ? opened : ios;
-  return result->ios;
+  return finish(result, ios);
+}
+
+void countstop(countresult* result) {
+  finish(result, countdone);
 }
 
 int allocationsize(std::int64_t records, std::int32_t* na) {

@@ -30,18 +30,26 @@ class Count : public testing::Test {
   std::string dir;
 };
 
-// The records, and the first and last bytes that tell what the file is.
+// The records, the first and last bytes that tell what the file is, and
+// the first NUL, where the read ends.
 TEST_F(Count, CountsLinesAndKeepsTheFirstAndLastBytes) {
   struct Case {
     std::string content;
     std::int64_t records;
-    std::int64_t nulrun = -1;
+    std::int64_t nul = -1;
   };
   const std::size_t block = countblocksize;
   const auto full = static_cast<std::int64_t>(block);
   std::string numbered;  // no two stretches alike, so that a head or tail out of place shows
   for (int i = 0; numbered.size() < 2 * block + 5; ++i) numbered += std::to_string(i) + ",";
   numbered.resize(2 * block + 5);
+  // A NUL in the middle of a text of three blocks; the read ends with the
+  // block that holds it.
+  auto nulat = [&](std::size_t at) {
+    std::string text = numbered;
+    text[at] = '\0';
+    return text;
+  };
   const Case cases[] = {
       {"", 0},
       {"\n", 1},
@@ -50,24 +58,37 @@ TEST_F(Count, CountsLinesAndKeepsTheFirstAndLastBytes) {
       {"a", 1},
       {"\n\n\n", 3},
       {"\r\n\r\n", 2},
+      {"a\r\nb\r\n\x1a", 3},                                          // a Ctrl-Z is a last line
       {numbered, 1},                                                  // one long line, three blocks
       {std::string(block - 3, 'x') + "\n" + std::string(5, 'y'), 2},  // a line across blocks
       {std::string(block, '\n'), full},  // ends exactly at a block edge
       {std::string(block + 1, '\n'), full + 1},
-      {std::string("\x0b\x8a\xff\x00", 4), 1, 3},  // none of these end a line
-      // A run of a page of NULs is met wherever it is, and from its start.
-      {std::string(block - 5000, 'a') + std::string(8192, '\0') + "b\n", 1, full - 5000},
-      {std::string(block + 9000, 'a') + std::string(4096, '\0'), 1, full + 9000},
+      {std::string("\x0b\x8a\xff\x01", 4), 1},  // none of these end a line
+      {nulat(0), 0, 0},
+      {nulat(65535), 0, 65535},
+      {nulat(65536), 0, 65536},
+      {nulat(block - 1), 0, full - 1},
+      {nulat(block), 0, full},
+      {nulat(2 * block + 4), 0, 2 * full + 4},  // the last byte
   };
   int i = 0;
   static countresult result;
   for (const Case& c : cases) {
     std::string path = file(std::to_string(i++) + ".geno", c.content);
-    EXPECT_EQ(countrecords(path.c_str(), &result), countdone) << path;
-    EXPECT_EQ(result.records, c.records) << path;
-    EXPECT_EQ(result.bytes, static_cast<std::int64_t>(c.content.size())) << path;
-    EXPECT_TRUE(result.ended) << path;
-    EXPECT_EQ(result.nulrun, c.nulrun) << path;
+    ASSERT_EQ(countstart(path.c_str(), 263, &result), countdone) << path;
+    EXPECT_EQ(countrest(&result), countdone) << path;
+    EXPECT_EQ(result.nul, c.nul) << path;
+    if (c.nul < 0) {
+      EXPECT_EQ(result.records, c.records) << path;
+    }
+    // Read to the end, or no further than the block with the NUL.
+    if (c.nul < 0) {
+      EXPECT_EQ(result.bytes, static_cast<std::int64_t>(c.content.size())) << path;
+    } else {
+      EXPECT_GT(result.bytes, c.nul) << path;
+      EXPECT_LE(result.bytes, c.nul + full) << path;
+    }
+    EXPECT_EQ(result.ended, c.nul < 0) << path;
     std::size_t tail = std::min(c.content.size(), counttailsize);
     EXPECT_EQ(std::string(result.head, result.headlength), c.content.substr(0, countheadsize));
     EXPECT_EQ(std::string(result.tail, result.taillength),

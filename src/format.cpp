@@ -1,246 +1,393 @@
 // SPDX-License-Identifier: MIT
 #include "format.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
+
+using namespace std::literals;
+
+// One row a format. Rows are tried in order: UTF-32's byte order mark
+// before UTF-16's, which it starts with; the formats told by a pattern of
+// NULs after every format with a magic of its own.
+const fileformat formats[] = {
+    // Compressed: the text is inside.
+    {.key = "gzip",
+     .name = "gzip-compressed",
+     .tool = "gzip -dc",
+     .suffixes = ".gz .bgz",
+     .text = "",
+     .magic = {{0, "\x1f\x8b\x08"sv}},
+     .compressed = true},
+    {.key = "compress",
+     .name = "compressed by Unix compress",
+     .tool = "gzip -dc",
+     .suffixes = ".Z",
+     .text = "",
+     .magic = {{0, "\x1f\x9d"sv}},
+     .compressed = true},
+    {.key = "bzip2",
+     .name = "bzip2-compressed",
+     .tool = "bzip2 -dc",
+     .suffixes = ".bz2 .bz",
+     .text = "",
+     .test = testbzip2},
+    {.key = "xz",
+     .name = "xz-compressed",
+     .tool = "xz -dc",
+     .suffixes = ".xz",
+     .text = "",
+     .magic = {{0,
+                "\xfd"
+                "7zXZ\0"sv}},
+     .compressed = true},
+    {.key = "lzma",
+     .name = "lzma-compressed",
+     .tool = "xz -dc",
+     .suffixes = ".lzma",
+     .text = "",
+     .test = testlzma},
+    {.key = "zstd",
+     .name = "zstd-compressed",
+     .tool = "zstd -dc",
+     .suffixes = ".zst .zstd",
+     .text = "",
+     .magic = {{0, "\x28\xb5\x2f\xfd"sv}},
+     .test = testzstdskippable,
+     .compressed = true},
+    {.key = "lz4",
+     .name = "lz4-compressed",
+     .tool = "lz4 -dc",
+     .suffixes = ".lz4",
+     .text = "",
+     .magic = {{0, "\x04\x22\x4d\x18"sv}, {0, "\x02\x21\x4c\x18"sv}},  // frame, legacy
+     .needsnul = true,
+     .compressed = true},
+    {.key = "lzip",
+     .name = "lzip-compressed",
+     .tool = "lzip -dc",
+     .suffixes = ".lz",
+     .text = "",
+     .magic = {{0, "LZIP\1"sv}},
+     .needsnul = true,
+     .compressed = true},
+    {.key = "lzop",
+     .name = "lzop-compressed",
+     .tool = "lzop -dc",
+     .suffixes = ".lzo",
+     .text = "",
+     .magic = {{0, "\x89LZO\0\r\n\x1a\n"sv}},
+     .compressed = true},
+    // Archives: their files would be counted as one, so the advice takes
+    // an archive of exactly one file.
+    {.key = "zip",
+     .name = "a zip archive",
+     .tool = "unzip -p",
+     .suffixes = ".zip",
+     .text = "",
+     .list = "unzip -Z1 @",
+     .files = "grep -c '[^/]$'",
+     .magic = {{0, "PK\3\4"sv}, {0, "PK\5\6"sv}, {0, "PK\7\x08"sv}},  // one, empty, spanned
+     .needsnul = true,
+     .compressed = true},
+    {.key = "7z",
+     .name = "a 7z archive",
+     .tool = "7z x -so",
+     .suffixes = ".7z",
+     .text = "",
+     .list = "7z l -slt -ba @",
+     .files = "grep -c '^Attributes = [^D]'",
+     .magic = {{0, "7z\xbc\xaf\x27\x1c"sv}},
+     .compressed = true},
+    // tar -xO would give the text of every file in it as one.
+    {.key = "tar",
+     .name = "a tar archive",
+     .suffixes = ".tar",
+     .text = "",
+     .how = "take the file to count out of it with tar -xf, and count that",
+     .magic = {{257, "ustar\0"sv}, {257, "ustar "sv}}},  // POSIX's, GNU's
+    // Other encodings of text: converted beside the file.
+    {.key = "utf32",
+     .name = "UTF-32-encoded",
+     .tool = "iconv -f UTF-32 -t UTF-8",
+     .suffixes = "",
+     .text = ".utf8",
+     .magic = {{0, "\xff\xfe\0\0"sv}, {0, "\0\0\xfe\xff"sv}}},
+    {.key = "utf16",
+     .name = "UTF-16-encoded",
+     .tool = "iconv -f UTF-16 -t UTF-8",
+     .suffixes = "",
+     .text = ".utf8",
+     .magic = {{0, "\xff\xfe"sv}, {0, "\xfe\xff"sv}}},
+    // Binary genotype and read formats: a tool writes their own text,
+    // without a line of its own, or none does in one standard command.
+    {.key = "bcf",
+     .name = "BCF (binary VCF)",
+     .tool = "bcftools view --no-version",
+     .suffixes = ".bcf",
+     .text = ".vcf",
+     .magic = {{0, "BCF\2\2"sv}, {0, "BCF\2\1"sv}},  // as bcftools -Ou writes it
+     .needsnul = true,
+     .ingzip = true},
+    {.key = "bam",
+     .name = "BAM (binary SAM)",
+     .tool = "samtools view -h --no-PG",
+     .suffixes = ".bam",
+     .text = ".sam",
+     .magic = {{0, "BAM\1"sv}},
+     .needsnul = true,
+     .ingzip = true},
+    {.key = "cram",
+     .name = "CRAM",
+     .tool = "samtools view -h --no-PG",
+     .suffixes = ".cram",
+     .text = ".sam",
+     .test = testcram,
+     .needsnul = true},
+    // A .bed need hold no NUL: a variant where no four samples are all of
+    // the first allele has none.
+    {.key = "bed",
+     .name = "a PLINK 1 .bed file",
+     .suffixes = ".bed",
+     .text = "",
+     .how = "make a text file of it with plink1.9 (or plink) --bfile and --recode",
+     .test = testplinkbed},
+    {.key = "pgen",
+     .name = "a PLINK 2 .pgen file",
+     .suffixes = ".pgen",
+     .text = "",
+     .how = "make a text file of it with plink2 --pfile and --export",
+     .test = testplinkpgen},
+    {.key = "bgen",
+     .name = "BGEN",
+     .suffixes = ".bgen",
+     .text = "",
+     .how = "make a text file of it with bgenix -vcf or qctool",
+     .test = testbgen},
+    // An index is not the data it indexes.
+    {.key = "bai",
+     .name = "a BAM index",
+     .suffixes = ".bai",
+     .text = "",
+     .how = "count the file it indexes, not the index",
+     .magic = {{0, "BAI\1"sv}},
+     .needsnul = true},
+    {.key = "crai",
+     .name = "a CRAM index",
+     .suffixes = ".crai",
+     .text = "",
+     .how = "count the file it indexes, not the index",
+     .ingzip = true},
+    {.key = "tbi",
+     .name = "a tabix index",
+     .suffixes = ".tbi",
+     .text = "",
+     .how = "count the file it indexes, not the index",
+     .magic = {{0, "TBI\1"sv}},
+     .needsnul = true,
+     .ingzip = true},
+    {.key = "csi",
+     .name = "a CSI index",
+     .suffixes = ".csi",
+     .text = "",
+     .how = "count the file it indexes, not the index",
+     .magic = {{0, "CSI\1"sv}},
+     .needsnul = true,
+     .ingzip = true},
+    // Containers of other data.
+    {.key = "hdf5",
+     .name = "HDF5",
+     .suffixes = ".h5 .hdf5",
+     .text = "",
+     .how = "make a text file of it with h5dump or the tool that wrote it",
+     .magic = {{0, "\x89HDF\r\n\x1a\n"sv}}},
+    {.key = "sqlite",
+     .name = "an SQLite database",
+     .suffixes = ".db .sqlite",
+     .text = "",
+     .how = "make a text file of its table with sqlite3 -tabs",
+     .magic = {{0, "SQLite format 3\0"sv}}},
+    {.key = "npy",
+     .name = "a NumPy .npy array",
+     .suffixes = ".npy",
+     .text = "",
+     .how = "make a text file of it with numpy.savetxt",
+     .magic = {{0, "\x93NUMPY"sv}},  // a quotation mark and NUMPY in Windows-1252
+     .needsnul = true},
+    {.key = "parquet",
+     .name = "Parquet",
+     .suffixes = ".parquet",
+     .text = "",
+     .how = "make a text file of it with a Parquet reader (pandas, DuckDB)",
+     .test = testparquet,
+     .needsnul = true},
+    // Some levels make a zlib stream start "x^" or "x\x9c", as text may.
+    {.key = "zlib",
+     .name = "a zlib stream",
+     .tool = "pigz -dc",
+     .suffixes = ".zz .zlib",
+     .text = "",
+     .test = testzlib,
+     .needsnul = true},
+    {.key = "utf32le",
+     .name = "UTF-32-encoded",
+     .tool = "iconv -f UTF-32LE -t UTF-8",
+     .suffixes = "",
+     .text = ".utf8",
+     .test = testutf32le},
+    {.key = "utf32be",
+     .name = "UTF-32-encoded",
+     .tool = "iconv -f UTF-32BE -t UTF-8",
+     .suffixes = "",
+     .text = ".utf8",
+     .test = testutf32be},
+    {.key = "utf16le",
+     .name = "UTF-16-encoded",
+     .tool = "iconv -f UTF-16LE -t UTF-8",
+     .suffixes = "",
+     .text = ".utf8",
+     .test = testutf16le},
+    {.key = "utf16be",
+     .name = "UTF-16-encoded",
+     .tool = "iconv -f UTF-16BE -t UTF-8",
+     .suffixes = "",
+     .text = ".utf8",
+     .test = testutf16be},
+};
+const std::size_t formatcount = std::size(formats);
+
+const fileformat* formatkeyed(std::string_view key) {
+  for (const fileformat& f : formats) {
+    if (key == f.key) return &f;
+  }
+  return nullptr;
+}
 
 namespace {
 
-// Compressed: the text is inside.
-constexpr fileformat gzip{"gzip-compressed", "gzip -dc", ".gz .bgz", "", nullptr, nullptr};
-constexpr fileformat bzip2{"bzip2-compressed", "bzip2 -dc", ".bz2 .bz", "", nullptr, nullptr};
-constexpr fileformat xz{"xz-compressed", "xz -dc", ".xz", "", nullptr, nullptr};
-constexpr fileformat lzma{"lzma-compressed", "xz -dc", ".lzma", "", nullptr, nullptr};
-constexpr fileformat zstd{"zstd-compressed", "zstd -dc", ".zst .zstd", "", nullptr, nullptr};
-constexpr fileformat lz4{"lz4-compressed", "lz4 -dc", ".lz4", "", nullptr, nullptr};
-constexpr fileformat lzip{"lzip-compressed", "lzip -dc", ".lz", "", nullptr, nullptr};
-constexpr fileformat lzop{"lzop-compressed", "lzop -dc", ".lzo", "", nullptr, nullptr};
-constexpr fileformat compress{
-    "compressed by Unix compress", "gzip -dc", ".Z", "", nullptr, nullptr};
-constexpr fileformat zlib{"a zlib stream", "pigz -dc", ".zz .zlib", "", nullptr, nullptr};
-// Archives: their files would be counted as one, so the advice takes an
-// archive of exactly one file.
-constexpr fileformat zip{
-    "a zip archive", "unzip -p", ".zip", "", nullptr, "unzip -Z1 @ | grep -c '[^/]$'"};
-constexpr fileformat sevenzip{"a 7z archive", "7z x -so",
-                              ".7z",          "",
-                              nullptr,        "7z l -slt -ba @ | grep -c '^Attributes = [^D]'"};
-constexpr fileformat tar{"a tar archive",
-                         nullptr,
-                         ".tar",
-                         "",
-                         "take the file to count out of it with tar -xf, and count that",
-                         nullptr};
-// Other encodings of text: converted beside the file.
-constexpr fileformat utf16{"UTF-16-encoded", "iconv -f UTF-16 -t UTF-8", "", ".utf8", nullptr,
-                           nullptr};
-constexpr fileformat utf16le{"UTF-16-encoded", "iconv -f UTF-16LE -t UTF-8", "", ".utf8", nullptr,
-                             nullptr};
-constexpr fileformat utf16be{"UTF-16-encoded", "iconv -f UTF-16BE -t UTF-8", "", ".utf8", nullptr,
-                             nullptr};
-constexpr fileformat utf32{"UTF-32-encoded", "iconv -f UTF-32 -t UTF-8", "", ".utf8", nullptr,
-                           nullptr};
-constexpr fileformat utf32le{"UTF-32-encoded", "iconv -f UTF-32LE -t UTF-8", "", ".utf8", nullptr,
-                             nullptr};
-constexpr fileformat utf32be{"UTF-32-encoded", "iconv -f UTF-32BE -t UTF-8", "", ".utf8", nullptr,
-                             nullptr};
-// Binary genotype and read formats: a tool writes text of them, or none
-// does in one standard command.
-constexpr fileformat bcf{"BCF (binary VCF)", "bcftools view", ".bcf", ".vcf", nullptr, nullptr};
-constexpr fileformat bam{"BAM (binary SAM)", "samtools view -h", ".bam", ".sam", nullptr, nullptr};
-constexpr fileformat cram{"CRAM", "samtools view -h", ".cram", ".sam", nullptr, nullptr};
-constexpr fileformat bed{"a PLINK 1 .bed file",
-                         nullptr,
-                         ".bed",
-                         "",
-                         "make a text file of it with plink1.9 (or plink) --bfile and --recode",
-                         nullptr};
-constexpr fileformat pgen{"a PLINK 2 .pgen file",
-                          nullptr,
-                          ".pgen",
-                          "",
-                          "make a text file of it with plink2 --pfile and --export",
-                          nullptr};
-constexpr fileformat bgen{
-    "BGEN", nullptr, ".bgen", "", "make a text file of it with bgenix -vcf or qctool", nullptr};
-// An index is not the data it indexes.
-constexpr const char* indexed = "count the file it indexes, not the index";
-constexpr fileformat bai{"a BAM index", nullptr, ".bai", "", indexed, nullptr};
-constexpr fileformat crai{"a CRAM index", nullptr, ".crai", "", indexed, nullptr};
-constexpr fileformat tbi{"a tabix index", nullptr, ".tbi", "", indexed, nullptr};
-constexpr fileformat csi{"a CSI index", nullptr, ".csi", "", indexed, nullptr};
-// Containers of other data.
-constexpr fileformat hdf5{"HDF5",
-                          nullptr,
-                          ".h5 .hdf5",
-                          "",
-                          "make a text file of it with h5dump or the tool that wrote it",
-                          nullptr};
-constexpr fileformat sqlite{"an SQLite database",
-                            nullptr,
-                            ".db .sqlite",
-                            "",
-                            "make a text file of its table with sqlite3 -tabs",
-                            nullptr};
-constexpr fileformat npy{"a NumPy .npy array",
-                         nullptr,
-                         ".npy",
-                         "",
-                         "make a text file of it with numpy.savetxt",
-                         nullptr};
-constexpr fileformat parquet{"Parquet",
-                             nullptr,
-                             ".parquet",
-                             "",
-                             "make a text file of it with a Parquet reader (pandas, DuckDB)",
-                             nullptr};
-
-// A magic number: its bytes at an offset. Strings, so that a NUL inside
-// one needs its length.
-struct magic {
-  const char* bytes;
-  std::size_t length;
-};
-
-// A format by the magic at its start.
-struct leading {
-  magic start;
-  const fileformat* format;
-};
-// The compressed formats: a whole file that is only the first bytes of one
-// of their magics is cut short.
-constexpr leading compressed[] = {
-    {{"\x1f\x8b\x08", 3}, &gzip},
-    {{"\x1f\x9d", 2}, &compress},
-    {{"\xfd"
-      "7zXZ\0",
-      6},
-     &xz},
-    {{"\x28\xb5\x2f\xfd", 4}, &zstd},
-    {{"\x04\x22\x4d\x18", 4}, &lz4},
-    {{"\x02\x21\x4c\x18", 4}, &lz4},  // legacy frame
-    {{"PK\3\4", 4}, &zip},
-    {{"PK\5\6", 4}, &zip},   // empty
-    {{"PK\7\x8", 4}, &zip},  // spanned
-    {{"7z\xbc\xaf\x27\x1c", 6}, &sevenzip},
-    {{"\x89LZO\0\r\n\x1a\n", 9}, &lzop},
-    {{"LZIP\1", 5}, &lzip},
-};
-
-// The other formats known by the magic at their start alone.
-constexpr leading plain[] = {
-    {{"\x89HDF\r\n\x1a\n", 8}, &hdf5},
-    {{"SQLite format 3\0", 16}, &sqlite},
-    {{"\x93NUMPY", 6}, &npy},
-    {{"BAM\1", 4}, &bam},
-    {{"BAI\1", 4}, &bai},
-    {{"TBI\1", 4}, &tbi},
-    {{"CSI\1", 4}, &csi},
-};
-
 // The last block of every BGZF file: an empty member.
-constexpr char bgzfend[] =
-    "\x1f\x8b\x08\x04\0\0\0\0\0\xff\x06\0BC\x02\0\x1b\0\x03\0\0\0\0\0\0\0\0\0";
+constexpr std::string_view bgzfend =
+    "\x1f\x8b\x08\x04\0\0\0\0\0\xff\x06\0BC\x02\0\x1b\0\x03\0\0\0\0\0\0\0\0\0"sv;
 
 struct view {
   const unsigned char* bytes;
   std::size_t length;
-  bool at(std::size_t offset, const magic& m) const {
-    return length >= offset + m.length && std::memcmp(bytes + offset, m.bytes, m.length) == 0;
+  bool at(std::size_t offset, std::string_view m) const {
+    return length >= offset + m.size() && std::memcmp(bytes + offset, m.data(), m.size()) == 0;
   }
   // A byte past the end is none of 0 to 255.
   unsigned byte(std::size_t offset) const { return offset < length ? bytes[offset] : 0x100u; }
 };
 
-bool endswith(const filebytes& b, const char* suffix) {
-  std::size_t n = std::strlen(suffix);
-  return b.name != nullptr && b.namelength >= n &&
-         std::memcmp(b.name + b.namelength - n, suffix, n) == 0;
+// UTF-32 and UTF-16 without a byte order mark: the high bytes of the
+// characters are NULs, by the two or four, in the first bytes. little is
+// where the low byte comes first.
+bool utf32(const view& v, bool little) {
+  std::size_t n = std::min<std::size_t>(v.length, 256) & ~std::size_t{3};
+  for (std::size_t i = 0; i < n; i += 4) {
+    const unsigned char* c = v.bytes + i;
+    unsigned high = little ? (c[2] | c[3]) : (c[0] | c[1]);
+    unsigned low = little ? (c[0] | c[1]) : (c[2] | c[3]);
+    if (high != 0 || low == 0) return false;
+  }
+  return n > 0;
 }
 
-// BGZF is gzip with the extra field "BC" first, as bgzip, bcftools and
-// samtools write it.
-bool bgzf(const view& v) {
-  return (v.byte(3) & 4) != 0 && v.at(12, {"BC\2\0", 4});
+bool utf16(const view& v, bool little) {
+  std::size_t n = std::min<std::size_t>(v.length, 256) & ~std::size_t{1};
+  std::size_t highnuls = 0;
+  for (std::size_t i = 0; i < n; i += 2) {
+    unsigned low = v.bytes[i + (little ? 0 : 1)], high = v.bytes[i + (little ? 1 : 0)];
+    if (low == 0) return false;
+    highnuls += high == 0 ? 1 : 0;
+  }
+  return n >= 4 && 2 * highnuls >= n / 2;
+}
+
+bool passes(formattest test, const view& v, const view& tail) {
+  switch (test) {
+    case testnone:
+      return false;
+    case testbzip2:
+      return v.at(0, "BZh") && v.byte(3) >= '1' && v.byte(3) <= '9' &&
+             (v.at(4, "1AY&SY") || v.at(4, "\x17\x72\x45\x38\x50\x90"));
+    case testlzma:
+      return v.byte(0) == 0x5d && v.byte(1) == 0 && v.length >= 13 &&
+             (v.at(5, "\xff\xff\xff\xff\xff\xff\xff\xff") || v.byte(12) == 0);
+    case testzstdskippable:
+      return (v.byte(0) & 0xf0) == 0x50 && v.at(1, "\x2a\x4d\x18");
+    case testcram:
+      return v.at(0, "CRAM") && v.byte(4) >= 1 && v.byte(4) <= 4 && v.byte(5) <= 1;
+    case testplinkbed:
+      return v.at(0, "\x6c\x1b") && v.byte(2) <= 1;
+    case testplinkpgen: {
+      unsigned mode = v.byte(2);
+      return v.at(0, "\x6c\x1b") && ((mode >= 2 && mode <= 4) || mode == 0x10 || mode == 0x11 ||
+                                     mode == 0x20 || mode == 0x21);
+    }
+    case testbgen:
+      return v.at(16, "bgen") && v.byte(3) == 0 && v.byte(7) == 0;
+    case testparquet:
+      return v.at(0, "PAR1") && tail.length >= 4 && tail.at(tail.length - 4, "PAR1");
+    case testzlib:
+      return v.byte(0) == 0x78 && ((0x78u << 8) | v.byte(1)) % 31 == 0;
+    case testutf32le:
+      return utf32(v, true);
+    case testutf32be:
+      return utf32(v, false);
+    case testutf16le:
+      return utf16(v, true);
+    case testutf16be:
+      return utf16(v, false);
+  }
+  return false;
+}
+
+bool fits(const fileformat& f, const view& v, const view& tail) {
+  for (const magicbytes& m : f.magic) {
+    if (!m.bytes.empty() && v.at(m.at, m.bytes)) return true;
+  }
+  return passes(f.test, v, tail);
+}
+
+bool endswith(const filebytes& b, std::string_view suffix) {
+  return b.name != nullptr && b.namelength >= suffix.size() &&
+         std::memcmp(b.name + b.namelength - suffix.size(), suffix.data(), suffix.size()) == 0;
 }
 
 // A gzip member: what its file's name says it holds.
-const fileformat* gzipped(const filebytes& b) {
-  if (endswith(b, ".bcf")) return &bcf;
-  if (endswith(b, ".bam")) return &bam;
-  if (endswith(b, ".tbi")) return &tbi;
-  if (endswith(b, ".csi")) return &csi;
-  if (endswith(b, ".crai")) return &crai;
-  return &gzip;
+const fileformat* gzipped(const filebytes& b, const fileformat* gzip) {
+  for (const fileformat& f : formats) {
+    if (!f.ingzip) continue;
+    for (std::string_view s = f.suffixes; !s.empty();) {
+      std::string_view suffix = s.substr(0, s.find(' '));
+      if (endswith(b, suffix)) return &f;
+      s.remove_prefix(std::min(s.size(), suffix.size() + 1));
+    }
+  }
+  return gzip;
 }
 
-// UTF-16 and UTF-32, by a byte order mark or by the NULs beside the first
-// character, where that is ASCII text; nullptr for anything else.
-const fileformat* unicode(const view& v) {
-  if (v.at(0, {"\xff\xfe\0\0", 4}) || v.at(0, {"\0\0\xfe\xff", 4})) return &utf32;
-  if (v.at(0, {"\xff\xfe", 2}) || v.at(0, {"\xfe\xff", 2})) return &utf16;
-  unsigned b0 = v.byte(0), b1 = v.byte(1), b2 = v.byte(2), b3 = v.byte(3);
-  auto ascii = [](unsigned c) { return (c >= 0x20 && c < 0x7f) || (c >= '\t' && c <= '\r'); };
-  if (ascii(b0) && b1 == 0 && b2 == 0 && b3 == 0) return &utf32le;
-  if (b0 == 0 && b1 == 0 && b2 == 0 && ascii(b3)) return &utf32be;
-  if (ascii(b0) && b1 == 0 && b2 != 0 && b2 < 0x100 && b3 == 0) return &utf16le;
-  if (b0 == 0 && ascii(b1) && b2 == 0 && b3 != 0 && b3 < 0x100) return &utf16be;
-  return nullptr;
-}
-
-// The binary formats whose magic takes more than bytes to tell from text.
-const fileformat* binary(const view& v, const view& tail, bool ended) {
-  if (v.at(0, {"BCF\2", 4}) && (v.byte(4) == 1 || v.byte(4) == 2)) return &bcf;
-  if (v.at(0, {"CRAM", 4}) && v.byte(4) >= 1 && v.byte(4) <= 4 && v.byte(5) <= 1) return &cram;
-  if (v.at(0, {"\x6c\x1b", 2})) {
-    unsigned mode = v.byte(2);
-    if (mode <= 1) return &bed;
-    if ((mode >= 2 && mode <= 4) || mode == 0x10 || mode == 0x11 || mode == 0x20 || mode == 0x21)
-      return &pgen;
-  }
-  // BGEN: the offset of the first variant and the header's length, both
-  // below 16 MiB (a zero high byte, never text), then "bgen".
-  if (v.at(16, {"bgen", 4}) && v.byte(3) == 0 && v.byte(7) == 0) return &bgen;
-  // tar: "ustar" in the first header, POSIX's or GNU's.
-  if (v.at(257, {"ustar", 5}) && (v.byte(262) == 0 || v.byte(262) == ' ')) return &tar;
-  // Parquet starts and ends with PAR1: text may start so, but rarely ends so too.
-  if (v.at(0, {"PAR1", 4}) && ended && tail.length >= 4 && tail.at(tail.length - 4, {"PAR1", 4}))
-    return &parquet;
-  return nullptr;
-}
-
-// The magic of a format whose first bytes are not all text, for most of
-// the compressed formats; nullptr for anything else.
-const fileformat* magicformat(const view& v, const filebytes& b) {
-  for (const leading& l : compressed) {
-    if (v.at(0, l.start)) return l.format == &gzip ? gzipped(b) : l.format;
-  }
-  for (const leading& l : plain) {
-    if (v.at(0, l.start)) return l.format;
-  }
-  // bzip2: "BZh", the block size, then the magic of a block or of the end.
-  if (v.at(0, {"BZh", 3}) && v.byte(3) >= '1' && v.byte(3) <= '9' &&
-      (v.at(4, {"1AY&SY", 6}) || v.at(4, {"\x17\x72\x45\x38\x50\x90", 6})))
-    return &bzip2;
-  // .lzma has no magic: the properties xz and lzma write, and a size that
-  // is unknown (all ones) or below 2^56.
-  if (v.byte(0) == 0x5d && v.byte(1) == 0 && v.length >= 13 &&
-      (v.at(5, {"\xff\xff\xff\xff\xff\xff\xff\xff", 8}) || v.byte(12) == 0))
-    return &lzma;
-  // A skippable frame first, as pzstd writes.
-  if ((v.byte(0) & 0xf0) == 0x50 && v.at(1, {"\x2a\x4d\x18", 3})) return &zstd;
-  return nullptr;
+// BGZF is gzip with the extra field "BC" first, as bgzip, bcftools and
+// samtools write it, and ends in an empty member; without it the file was
+// cut, maybe between two members, where gzip sees no cut.
+bool cutbgzf(const view& v, const view& tail) {
+  return (v.byte(3) & 4) != 0 && v.at(12, "BC\2\0"sv) && tail.length > 0 &&
+         !(tail.length >= bgzfend.size() && tail.at(tail.length - bgzfend.size(), bgzfend));
 }
 
 // The compressed format whose magic the whole file is the start of, where
 // that start holds a byte no plain ASCII text has.
 const fileformat* cutmagic(const view& v) {
-  bool ascii = true;
-  for (std::size_t i = 0; i < v.length; ++i)
-    ascii = ascii && v.bytes[i] >= 0x20 && v.bytes[i] < 0x7f;
+  bool ascii = std::all_of(v.bytes, v.bytes + v.length,
+                           [](unsigned char c) { return c >= 0x20 && c < 0x7f; });
   if (v.length < 2 || ascii) return nullptr;
-  for (const leading& l : compressed) {
-    if (v.length < l.start.length && std::memcmp(v.bytes, l.start.bytes, v.length) == 0)
-      return l.format;
+  for (const fileformat& f : formats) {
+    for (const magicbytes& m : f.magic) {
+      if (f.compressed && m.at == 0 && v.length < m.bytes.size() &&
+          std::memcmp(v.bytes, m.bytes.data(), v.length) == 0)
+        return &f;
+    }
   }
   return nullptr;
 }
@@ -248,31 +395,16 @@ const fileformat* cutmagic(const view& v) {
 }  // namespace
 
 filekind kindof(const filebytes& b) {
-  const view v{reinterpret_cast<const unsigned char*>(b.head), b.headlength};
+  const view v{reinterpret_cast<const unsigned char*>(b.head),
+               std::min(b.headlength, formatheadsize)};
   const view tail{reinterpret_cast<const unsigned char*>(b.tail), b.taillength};
-  const fileformat* format = magicformat(v, b);
-  if (format == nullptr) format = binary(v, tail, b.ended);
-  if (format == nullptr) format = unicode(v);
-  if (format != nullptr) {
-    // A BGZF file read to its end ends in an empty member; without it the
-    // file was cut, maybe between two members, where gzip sees no cut.
-    constexpr magic end{bgzfend, sizeof bgzfend - 1};
-    bool cut = v.at(0, {"\x1f\x8b\x08", 3}) && bgzf(v) && b.ended &&
-               !(tail.length >= end.length && tail.at(tail.length - end.length, end));
-    return {cut ? shapecut : shapeformat, format, 0, 0};
+  for (const fileformat& f : formats) {
+    if ((f.needsnul && b.nul < 0) || !fits(f, v, tail)) continue;
+    if (f.key != "gzip"sv) return {shapeformat, &f, 0};
+    return {cutbgzf(v, tail) ? shapecut : shapeformat, gzipped(b, &f), 0};
   }
-  if (b.whole) format = cutmagic(v);
-  if (format != nullptr) return {shapecut, format, 0, 0};
-  for (std::size_t i = 0; i < v.length; ++i) {
-    unsigned char c = v.bytes[i];
-    if (c >= 0x20 || (c >= '\t' && c <= '\r')) continue;
-    // zlib: deflate with a 32 KiB window, and a check that makes the first
-    // two bytes a multiple of 31. Some levels make them "x^" or "x\x9c", which
-    // text may start with too, so only where the bytes are not text.
-    if (v.byte(0) == 0x78 && ((0x78u << 8) | v.byte(1)) % 31 == 0)
-      return {shapeformat, &zlib, 0, 0};
-    return {shapebinary, nullptr, static_cast<std::int64_t>(i), c};
-  }
-  if (b.nulrun >= 0) return {shapebinary, nullptr, b.nulrun, 0};
-  return {shapetext, nullptr, 0, 0};
+  const fileformat* cut = b.whole ? cutmagic(v) : nullptr;
+  if (cut != nullptr) return {shapecut, cut, 0};
+  if (b.nul >= 0) return {shapebinary, nullptr, b.nul};
+  return {shapetext, nullptr, 0};
 }

@@ -1,69 +1,107 @@
 // SPDX-License-Identifier: MIT
-// What a genotype file is by the bytes a count read first and last: text,
-// whose line feeds are its records, or anything else, whose line feeds
-// mean nothing.
+// What a genotype file is by its first bytes, the first NUL in it and, for
+// a file whose end can be read at once, its last bytes: text, whose line
+// feeds are its records, or anything else, whose line feeds mean nothing.
 #ifndef VARNHOLT_FORMAT_H_
 #define VARNHOLT_FORMAT_H_
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
-// One format other than text, and how its records become text.
-struct fileformat {
-  const char* name;      // as an error names it: "gzip-compressed", "BCF (binary VCF)"
-  const char* tool;      // writes the text of a named file to standard output: "gzip -dc";
-                         // nullptr where no one command does
-  const char* suffixes;  // the endings of its files' names, blank-separated: ".gz .bgz"
-  const char* text;      // the ending of the text file made from it: "" drops the suffix
-  const char* how;       // where tool is nullptr: what to do instead, after "to count its
-                         // records, "
-  const char* files;     // for an archive: a command that prints how many files it holds,
-                         // '@' where the archive's name goes; nullptr for one stream
+// Bytes a format's files hold at an offset.
+struct magicbytes {
+  std::size_t at;
+  std::string_view bytes;
 };
+
+// The first bytes that take code to tell, each test named once.
+enum formattest : int {
+  testnone,
+  testbzip2,          // "BZh", a block size, then the magic of a block or of the end
+  testlzma,           // the properties xz and lzma write, and a size unknown or below 2^56
+  testzstdskippable,  // a skippable frame first, as pzstd writes: 0x5? 2a 4d 18
+  testcram,           // "CRAM", then a version from 1.0 to 4.0
+  testplinkbed,       // PLINK's 6c 1b, then the mode of a PLINK 1 .bed: 0 or 1
+  testplinkpgen,      // PLINK's 6c 1b, then a mode only PLINK 2 writes
+  testbgen,           // offsets below 16 MiB, then "bgen"
+  testparquet,        // "PAR1" at the start and at the very end
+  testzlib,           // deflate with a 32 KiB window: 78, then a check of the two bytes
+  testutf32le,        // NULs in the high three bytes of every four, or the two highest
+  testutf32be,
+  testutf16le,  // NULs only in the high byte of every two, and in half of them at least
+  testutf16be,
+};
+
+// One format other than text: how it is named, how its files start, and
+// how its records become text.
+struct fileformat {
+  const char* key = nullptr;   // unique and short, for the tests: "gzip"
+  const char* name = nullptr;  // as an error names it: "gzip-compressed", "BCF (binary VCF)"
+  const char* tool = nullptr;  // writes the text of a named file to standard output: "gzip -dc";
+                               // nullptr where no one command does
+  const char* suffixes = nullptr;  // the endings of its files' names, blank-separated: ".gz .bgz"
+  const char* text = nullptr;      // the ending of the text file made from it: "" drops the suffix
+  const char* how = nullptr;       // where tool is nullptr: what to do instead, after "to count its
+                                   // records, "
+  const char* list = nullptr;      // for an archive: a command that lists its members, one a line,
+                                   // '@' where the archive's name goes; nullptr for one stream
+  const char* files = nullptr;     // and one that counts the files among those lines
+  magicbytes magic[3] = {};        // its files start so, any of these; none where the test tells
+  formattest test = testnone;      // or the named test that tells it
+  bool needsnul = false;           // its magic is one a text file may start with: named only where
+                                   // the file holds a NUL, as every real one does
+  bool compressed = false;         // a whole file that is only the first bytes of its magic is cut
+  bool ingzip = false;             // a gzip member in a file of one of its suffixes is this format
+};
+
+// Every format, in the order they are tried: the first that fits names
+// the file.
+extern const fileformat formats[];
+extern const std::size_t formatcount;
+
+// The format of that key; nullptr where none has it.
+const fileformat* formatkeyed(std::string_view key);
 
 // What the bytes say.
 enum fileshape : int {
   shapetext,    // text: its line feeds are its records
   shapeformat,  // a format other than text
   shapecut,     // a compressed format, cut short: no tool gives all of its records
-  shapebinary,  // neither text nor a format this program knows
+  shapebinary,  // neither text nor a format this program knows: it holds a NUL
 };
 
 struct filekind {
   fileshape shape;
   const fileformat* format;  // for shapeformat and shapecut
-  std::int64_t at;           // for shapebinary: the offset of the first byte text never holds
-  unsigned char byte;        // and that byte
+  std::int64_t at;           // for shapebinary: the offset of the first NUL
 };
 
-// The bytes of a file that tell what it is: at least its first textchecked
-// bytes (all of a shorter file) and its last few.
+// How many of a file's first bytes tell its format: tar's mark, at 257 to
+// 262, reaches furthest.
+inline constexpr std::size_t formatheadsize = 263;
+
+// The bytes of a file that tell what it is.
 struct filebytes {
-  const char* head;
+  const char* head;  // its first bytes: formatheadsize of them, or all of a shorter file
   std::size_t headlength;
-  const char* tail;  // the last bytes read; where ended, the file's last
+  const char* tail;  // its last bytes, where its end could be read at once; else none
   std::size_t taillength;
   bool whole;        // head holds the whole file
-  bool ended;        // the file was read to its end
   const char* name;  // its path, for a gzip member's suffix; nullptr for standard input
   std::size_t namelength;
-  std::int64_t nulrun;  // where a NUL was met past the first bytes; -1 where none
+  std::int64_t nul;  // the offset of its first NUL; -1 where none was met
 };
 
-// How many of a file's first bytes must be text for the file to be text.
-inline constexpr std::size_t textchecked = std::size_t{64} * 1024;
-
-// Text holds no NUL and no C0 control but tab, line feed, vertical tab,
-// form feed and carriage return; anything from 0x20 up (Latin-1, UTF-8 and
-// its byte order mark included) is text. A format is told by its magic
-// bytes first, so that UTF-16 and UTF-32 text, and formats whose first
-// bytes are all text, are named. A text file that merely starts with the
-// letters of a magic ("BZh", "LZIP", "CRAM", "PAR1", "7z") stays text. A
-// gzip member is named by the file's suffix where that is .bcf, .bam,
-// .tbi, .csi or .crai. A file that is only the first bytes of a compressed
-// format's magic, or a BGZF file read to its end that does not end in
-// BGZF's end-of-file block, is cut short. Text is binary data all the same
-// where a NUL was met further on.
+// Text is a file that holds no NUL and does not start as one of the
+// formats: every other byte, control characters, Latin-1 and invalid UTF-8
+// included, is text. A format is told by the first bytes alone, or also
+// by a NUL anywhere where its magic is one text may start with, or also by
+// its last bytes (Parquet's closing mark, BGZF's end-of-file block) where
+// those were read. A file that is only the first bytes of a compressed
+// format's magic, and a BGZF file whose end was read and is not BGZF's
+// end-of-file block, are cut short. Anything else holding a NUL is binary
+// data.
 filekind kindof(const filebytes& bytes);
 
 #endif  // VARNHOLT_FORMAT_H_

@@ -2,7 +2,9 @@
 // The one place that picks a kernel for the processor the program runs on.
 #include "linefeeds.h"
 
-std::uint64_t countlinefeeds(const char* data, std::size_t length) {
+#include "linefeeds_kernels.h"
+
+linefeedscan countlinefeeds(const char* data, std::size_t length) {
 #if VARNHOLT_LINEFEEDS_X86
   return hasavx2() ? countlinefeedsavx2(data, length) : countlinefeedssse2(data, length);
 #elif VARNHOLT_LINEFEEDS_NEON

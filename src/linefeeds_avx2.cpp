@@ -1,15 +1,16 @@
 // SPDX-License-Identifier: MIT
 // The x86-64 kernel for processors with AVX2, chosen at run time, so that
 // one binary runs on every x86-64 and at full speed on the newer ones.
-#include "linefeeds.h"
+#include "linefeeds_kernels.h"
 
 #if VARNHOLT_LINEFEEDS_X86
 #include <immintrin.h>
 
-// The same lanes and folds as the SSE2 kernel, 32 bytes a vector.
+// The same lanes, least bytes and folds as the SSE2 kernel, 32 bytes a
+// vector.
 
-__attribute__((target("avx2"))) std::uint64_t countlinefeedsavx2(const char* data,
-                                                                 std::size_t length) {
+__attribute__((target("avx2"))) linefeedscan countlinefeedsavx2(const char* data,
+                                                                std::size_t length) {
   const std::size_t lanelimit = 255;
   const __m256i linefeed = _mm256_set1_epi8('\n');
   const __m256i zero = _mm256_setzero_si256();
@@ -20,19 +21,27 @@ __attribute__((target("avx2"))) std::uint64_t countlinefeedsavx2(const char* dat
   while (length - i >= 128) {
     std::size_t steps = (length - i) / 128;
     if (steps > lanelimit) steps = lanelimit;
+    std::size_t start = i;
     __m256i lanes[4] = {zero, zero, zero, zero};
+    __m256i least = _mm256_set1_epi8(-1);
     for (std::size_t s = 0; s < steps; ++s, i += 128) {
       for (std::size_t k = 0; k < 4; ++k) {
         __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i + 32 * k));
         lanes[k] = _mm256_sub_epi8(lanes[k], _mm256_cmpeq_epi8(bytes, linefeed));
+        least = _mm256_min_epu8(least, bytes);
       }
+    }
+    if (_mm256_movemask_epi8(_mm256_cmpeq_epi8(least, zero)) != 0) {
+      i = start;  // the stretch again, to the NUL in it
+      break;
     }
     for (const __m256i& l : lanes) total = _mm256_add_epi64(total, _mm256_sad_epu8(l, zero));
   }
   __m128i half = _mm_add_epi64(_mm256_castsi256_si128(total), _mm256_extracti128_si256(total, 1));
   auto low = static_cast<std::uint64_t>(_mm_cvtsi128_si64(half));
   auto high = static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(half, half)));
-  return low + high + countlinefeedssse2(data + i, length - i);
+  linefeedscan rest = countlinefeedssse2(data + i, length - i);
+  return {low + high + rest.linefeeds, i + rest.nul};
 }
 
 namespace {

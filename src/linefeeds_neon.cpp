@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The aarch64 kernel: NEON, which every aarch64 processor has, so no check
 // at run time is needed.
-#include "linefeeds.h"
+#include "linefeeds_kernels.h"
 
 #if VARNHOLT_LINEFEEDS_NEON
 #include <arm_neon.h>
@@ -9,9 +9,10 @@
 // Compares sixteen bytes with '\n' at a time; a match is 0xFF, that is -1,
 // so subtracting the comparison adds one to that byte's lane. A lane
 // overflows after 255 vectors, so before that the lanes are folded into
-// 64-bit sums by widening pairwise adds, which never saturate.
+// 64-bit sums by widening pairwise adds, which never saturate. The least
+// byte of each lane is kept beside: a zero there is a NUL in the stretch.
 
-std::uint64_t countlinefeedsneon(const char* data, std::size_t length) {
+linefeedscan countlinefeedsneon(const char* data, std::size_t length) {
   const std::size_t lanelimit = 255;
   const uint8x16_t linefeed = vdupq_n_u8('\n');
   const uint8x16_t zero = vdupq_n_u8(0);
@@ -22,17 +23,24 @@ std::uint64_t countlinefeedsneon(const char* data, std::size_t length) {
   while (length - i >= 64) {
     std::size_t steps = (length - i) / 64;
     if (steps > lanelimit) steps = lanelimit;
+    std::size_t start = i;
     uint8x16_t lanes[4] = {zero, zero, zero, zero};
+    uint8x16_t least = vdupq_n_u8(0xFF);
     for (std::size_t s = 0; s < steps; ++s, i += 64) {
       for (std::size_t k = 0; k < 4; ++k) {
         uint8x16_t bytes = vld1q_u8(reinterpret_cast<const std::uint8_t*>(data + i + 16 * k));
         lanes[k] = vsubq_u8(lanes[k], vceqq_u8(bytes, linefeed));
+        least = vminq_u8(least, bytes);
       }
+    }
+    if (vminvq_u8(least) == 0) {
+      i = start;  // the stretch again, to the NUL in it
+      break;
     }
     for (const uint8x16_t& l : lanes) total = vpadalq_u32(total, vpaddlq_u16(vpaddlq_u8(l)));
   }
-  return vgetq_lane_u64(total, 0) + vgetq_lane_u64(total, 1) +
-         countlinefeedsportable(data + i, length - i);
+  linefeedscan rest = countlinefeedsportable(data + i, length - i);
+  return {vgetq_lane_u64(total, 0) + vgetq_lane_u64(total, 1) + rest.linefeeds, i + rest.nul};
 }
 
 #endif  // VARNHOLT_LINEFEEDS_NEON

@@ -2,7 +2,7 @@
 // The kernel for every processor: eight bytes at a time in a 64-bit word.
 #include <cstring>
 
-#include "linefeeds.h"
+#include "linefeeds_kernels.h"
 
 // Each byte of a word is its own lane: a match adds one to its lane, and the
 // lanes are summed before any can pass 255. Nothing crosses from one byte
@@ -14,33 +14,41 @@ constexpr std::uint64_t ones = 0x0101010101010101;
 constexpr std::uint64_t low7 = ones * 0x7F;
 constexpr std::size_t lanelimit = 255;
 
-// 1 in each byte of word that is '\n', 0 in every other byte.
-std::uint64_t matches(std::uint64_t word) {
-  std::uint64_t x = word ^ (ones * '\n');  // zero exactly where '\n' was
+// 1 in each byte of x that is zero, 0 in every other byte.
+std::uint64_t zeros(std::uint64_t x) {
   // (x & 0x7F) + 0x7F reaches the byte's high bit unless those seven bits
   // are zero; with x itself, it leaves the high bit clear only for a zero.
   return (~(((x & low7) + low7) | x) >> 7) & ones;
 }
 
+// Byte by byte, to the end or the first NUL.
+linefeedscan bytewise(const char* data, std::size_t i, std::size_t length, std::uint64_t total) {
+  for (; i < length && data[i] != '\0'; ++i) total += data[i] == '\n' ? 1 : 0;
+  return {total, i};
+}
+
 }  // namespace
 
-std::uint64_t countlinefeedsportable(const char* data, std::size_t length) {
+linefeedscan countlinefeedsportable(const char* data, std::size_t length) {
   std::uint64_t total = 0;
   std::size_t i = 0;
   while (length - i >= 8) {
     std::size_t words = (length - i) / 8;
     if (words > lanelimit) words = lanelimit;
-    std::uint64_t lanes = 0;
+    std::size_t start = i;
+    std::uint64_t lanes = 0, nuls = 0;
     for (std::size_t w = 0; w < words; ++w, i += 8) {
       std::uint64_t word;
       std::memcpy(&word, data + i, sizeof word);  // any alignment, never past the end
-      lanes += matches(word);
+      lanes += zeros(word ^ (ones * '\n'));       // zero exactly where '\n' was
+      nuls |= zeros(word);
     }
+    // The stretch again, byte by byte, to the NUL in it.
+    if (nuls != 0) return bytewise(data, start, length, total);
     // Eight lanes of at most 255 into four of 16 bits, then all four into
     // the top 16 bits; no partial sum passes 2040, so none carries.
     lanes = (lanes & 0x00FF00FF00FF00FF) + ((lanes >> 8) & 0x00FF00FF00FF00FF);
     total += (lanes * 0x0001000100010001) >> 48;
   }
-  for (; i < length; ++i) total += data[i] == '\n' ? 1 : 0;
-  return total;
+  return bytewise(data, i, length, total);
 }

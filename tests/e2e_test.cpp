@@ -13,8 +13,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <future>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "harness.h"
@@ -41,6 +43,9 @@ TEST_F(Varnholt, PrintsTheFourReportLines) {
       " varnholt: warning: the number of positions is read from the first five characters of "
       "argument 3: ";
   const std::string created = " varnholt: warning: created empty genotype file ";
+  std::string ctrl500 = "$'";
+  for (int i = 0; i < 500; ++i) ctrl500 += "\\001";
+  ctrl500 += "'";
   // The reading of the number itself is the unit tests' (field_test.cpp):
   // here, what a run prints for each kind of number.
   const Case cases[] = {
@@ -82,6 +87,11 @@ TEST_F(Varnholt, PrintsTheFourReportLines) {
        " genotype file=$'\\377.txt'\n pattern file=$'p\\302\\233'\n",
        badnumber + "$'1\\342\\202  '" + accepted,
        2},
+      // A whole field of them, each shown, in the echo and in the message.
+      {{std::string(500, '\x01'), "p", "1"},
+       report(ctrl500, "p", "1", "0"),
+       " varnholt: error: cannot open genotype file " + ctrl500 + ": File name too long\n",
+       1},
       // Beside other arguments, --help and --version are names.
       {{"--help", "p", "1"}, report("--help", "p", "1", "1"), created + "--help\n", 0},
       {{"--version", "p"}, report("--version", "p", "0", "1"), usage + created + "--version\n", 0},
@@ -201,6 +211,10 @@ TEST_F(Varnholt, NeverOpensAPathCutAt500Characters) {
 }
 
 TEST_F(Varnholt, CountsStreamsAndFilesOfNoStatedSize) {
+  // The program as it sees itself: under an emulator, the binary the
+  // emulator runs.
+  const std::string self =
+      emulated ? (std::filesystem::path(program).parent_path() / "varnholt").string() : program;
   write("fifo-feed.txt", "1\n2\n3\n4");
   mkfifo((dir + "/fifo").c_str(), 0644);
   struct Stream {
@@ -217,23 +231,30 @@ TEST_F(Varnholt, CountsStreamsAndFilesOfNoStatedSize) {
        report("/dev/stdin", "p", "1", "4")},
       {"cat fifo-feed.txt > fifo & \"$V\" fifo p 1; wait", report("fifo", "p", "1", "5")},
       {"\"$V\" /proc/version p 1", report("/proc/version", "p", "1", "2")},
-      // Past 2 GiB, where a 32-bit build needs 64-bit file offsets.
-      {"\"$V\" sparse p 1 2>&1; echo status=$?",
-       " genotype file=sparse\n pattern file=p\n Number of pos=           1\n varnholt: error: "
-       "genotype file sparse is binary data, not text: byte 0x00 at offset 65536\n"
-       " allocation size=       32770\nstatus=1\n"},
+      // Past 2 GiB, where a 32-bit build needs 64-bit file offsets: the
+      // end-of-file block of a BGZF file is read there, at once.
+      {"\"$V\" sparse.gz p 1 2>&1; echo status=$?",
+       " genotype file=sparse.gz\n pattern file=p\n Number of pos=           1\n varnholt: error: "
+       "genotype file sparse.gz is gzip-compressed, not text: its line feeds are not records\n"
+       " varnholt: to count its records, run: (set -C; exec >sparse || exit; gzip -dc sparse.gz "
+       "|| { rm -f sparse; exit 1; }) && " +
+           self +
+           " sparse p 1\n"
+           " allocation size=           0\nstatus=1\n"},
       // An endless stream of records ends once no allocation size can fit.
       {"yes '' | \"$V\" - p 1 2>&1; echo status=$?",
        " genotype file=-\n pattern file=p\n Number of pos=           1\n"
        " varnholt: error: too many records for a 32-bit allocation size in standard input\n"
        "status=1\n"},
   };
-  // Text, then a hole: NULs to the end.
-  std::string text;
-  while (text.size() < 65536) text += "y\n";
-  ASSERT_EQ(truncate(write("sparse", text).c_str(), (1LL << 31) + 1), 0);
+  // A BGZF member, a hole, and BGZF's end-of-file block past 2 GiB.
+  const std::string bgzfend(
+      "\x1f\x8b\x08\x04\0\0\0\0\0\xff\x06\0BC\x02\0\x1b\0\x03\0\0\0\0\0\0\0\0\0", 28);
+  std::string sparsepath = write("sparse.gz", bgzfend);
+  ASSERT_EQ(truncate(sparsepath.c_str(), (1LL << 31) + 1 - 28), 0);
+  std::ofstream(sparsepath, std::ios::binary | std::ios::app) << bgzfend;
   struct stat st;
-  ASSERT_EQ(stat((dir + "/sparse").c_str(), &st), 0);
+  ASSERT_EQ(stat(sparsepath.c_str(), &st), 0);
   bool sparse = st.st_blocks < 1024;  // else the file system wrote 2 GiB of zeros
   for (const Stream& c : cases) {
     // Only a 32-bit build can get that wrong; the armhf build runs it.
@@ -243,47 +264,100 @@ TEST_F(Varnholt, CountsStreamsAndFilesOfNoStatedSize) {
   }
 }
 
-// Anything but text is read to its end, but no consumer can use its count:
-// the run fails, saying what the file is and how to count its records.
+// Text is all that holds no NUL. Anything else fails the run as soon as
+// its first bytes or its first NUL say so, with no size a consumer could
+// take, saying what the file is and how to count its records; the same
+// bytes get the same answer however they are fed.
 TEST_F(Varnholt, RefusesWhatIsNotTextAndSaysHowToCountIt) {
   struct Refusal {
     std::string script, err;
-    std::string na = "2";
+    std::string na = "0";
+    int status = 1;
+    std::string shown = "";  // the name echoed, where not the one after "$V"
   };
   const std::string error = " varnholt: error: ";
   const std::string notrecords = ", not text: its line feeds are not records\n";
   const std::string cut = " but cut short: its records cannot all be read\n";
-  const Refusal cases[] = {
+  const std::string gzippipe =
+      " varnholt: to count its records, put gzip -dc between what writes it and varnholt, under "
+      "set -o pipefail\n";
+  std::vector<Refusal> cases = {
       {"printf '\\037\\213\\010\\000\\n' | \"$V\" - p 1",
-       error + "standard input is gzip-compressed" + notrecords +
-           " varnholt: to count its records, put gzip -dc before the pipe, under set -o "
-           "pipefail\n"},
-      {"printf 'l\\033\\001\\000' > g.bed; \"$V\" g.bed p 1",
+       error + "standard input is gzip-compressed" + notrecords + gzippipe},
+      {"printf 'l\\033\\001\\377' > g.bed; \"$V\" g.bed p 1",
        error + "genotype file g.bed is a PLINK 1 .bed file" + notrecords +
            " varnholt: to count its records, make a text file of it with plink1.9 (or plink) "
            "--bfile and --recode\n"},
-      {"printf 'BAI\\001\\n' > g.bam.bai; \"$V\" g.bam.bai p 1",
+      {"printf 'BAI\\001\\002\\000' > g.bam.bai; \"$V\" g.bam.bai p 1",
        error + "genotype file g.bam.bai is a BAM index" + notrecords +
            " varnholt: to count its records, count the file it indexes, not the index\n"},
       {"printf '\\037\\213' > g.gz; \"$V\" g.gz p 1",
        error + "genotype file g.gz is gzip-compressed" + cut},
       {"printf 'rs1 A\\nrs2 G\\n\\000\\000' > g.txt; \"$V\" g.txt p 1",
-       error + "genotype file g.txt is binary data, not text: byte 0x00 at offset 12\n", "4"},
-      // Named as what is at the path.
-      {"mkfifo f; printf 'a\\033\\n' > f & \"$V\" f p 1",
-       error + "FIFO f is binary data, not text: byte 0x1b at offset 1\n"},
+       error + "genotype file g.txt is binary data, not text: byte 0x00 at offset 12\n"},
+      // Named as what is at the path, in words that fit what reads it once.
+      {"mkfifo f; printf 'a\\000\\n' > f & \"$V\" f p 1",
+       error + "FIFO f is binary data, not text: byte 0x00 at offset 1\n"},
+      {"mkfifo g.bcf; gzip -c </dev/null > g.bcf & \"$V\" g.bcf p 1",
+       error + "FIFO g.bcf is BCF (binary VCF)" + notrecords +
+           " varnholt: to count its records, put bcftools view --no-version between what writes "
+           "it and varnholt, under set -o pipefail\n"},
+      {"bash -c '\"$V\" <(gzip -c </dev/null) p 1'",
+       error + "FIFO /dev/fd/63 is gzip-compressed" + notrecords + gzippipe, "0", 1, "/dev/fd/63"},
+      // The first NUL ends the read, whatever follows or never comes.
+      {"\"$V\" /dev/zero p 1",
+       error + "device /dev/zero is binary data, not text: byte 0x00 at offset 0\n"},
+      {"\"$V\" - p 1 </dev/zero",
+       error + "standard input is binary data, not text: byte 0x00 at offset 0\n"},
+      {"mkfifo z; (head -c 300 /dev/zero; sleep 9) > z 2>/dev/null & \"$V\" z p 1; s=$?; kill $!; "
+       "exit $s",
+       error + "FIFO z is binary data, not text: byte 0x00 at offset 0\n"},
+      // Every byte but NUL is text: counted as it stands.
+      {"printf 'a\\r\\nb\\r\\n\\032' > g.txt; \"$V\" g.txt p 1", "", "4", 0},  // DOS's Ctrl-Z
+      {"printf '1\\001rs1\\0012\\n\\036\\037\\n' > g.txt; \"$V\" g.txt p 1", "", "3", 0},
+      {"printf '\\033[31mred\\033[0m\\007\\010\\177\\n' > g.txt; \"$V\" g.txt p 1", "", "2", 0},
+      {"printf 'BAM\\001rs1\\n' > g.txt; \"$V\" g.txt p 1", "", "2", 0},
+      {"printf 'l\\033' > g.txt; \"$V\" g.txt p 1", "", "2", 0},
   };
+  // A NUL anywhere in a 300,000-byte text: refused where it stands, read
+  // as a file, through a pipe at once or in pieces of 1, 4095 and 4097.
+  bool shim = !emulated && dynamic(program);
+  for (int at : {0, 65535, 65536, 131071, 299999}) {
+    std::string text;
+    while (text.size() < 300000) text += "1\t" + std::to_string(text.size()) + "\tA\tG\n";
+    text.resize(300000);
+    text[static_cast<std::size_t>(at)] = '\0';
+    std::string name = std::string("n") + std::to_string(at) + ".vcf";
+    write(name, text);
+    std::string binary =
+        " is binary data, not text: byte 0x00 at offset " + std::to_string(at) + "\n";
+    cases.push_back({"\"$V\" " + name + " p 1", error + "genotype file " + name + binary});
+    std::string fed = error + "standard input" + binary;
+    cases.push_back({"cat " + name + " | \"$V\" - p 1", fed});
+    for (const char* piece : {"1", "4095", "4097"}) {
+      if (shim)
+        cases.push_back(
+            {"cat " + name + " | VARNHOLT_READ_LIMIT=" + piece + " LD_PRELOAD=$SHIM \"$V\" - p 1",
+             fed});
+    }
+  }
+  Options options = here();
+  options.env = shimmed({std::string("SHIM=") + VARNHOLT_FAILREAD_NAME});
   for (const Refusal& c : cases) {
-    std::string path = c.script.substr(c.script.find("\"$V\" ") + 5);
-    path = path.substr(0, path.find(' '));
-    expectrun(shell(c.script, here()), report(path, "p", "1", c.na), c.err, 1, c.script);
+    std::string path = c.shown;
+    if (path.empty()) {
+      path = c.script.substr(c.script.find("\"$V\" ") + 5);
+      path = path.substr(0, path.find(' '));
+    }
+    expectrun(shell(c.script, options), report(path, "p", "1", c.na), c.err, c.status, c.script);
   }
 }
 
 // The advice, pasted into bash, writes the records of that very file beside
 // it and counts them, and runs nothing else, whatever its name holds. Where
-// the archive is cut short or holds more than one file it fails and leaves
-// nothing; where the text file exists it fails and leaves it as it was.
+// the archive is cut short or holds more than one file it fails, says
+// which, and leaves nothing; where the text file exists it fails and
+// leaves it as it was.
 TEST_F(Varnholt, AdviceToPasteCountsTheRecordsOfThatFileOnly) {
   // Under an emulator the advice names the other processor's program
   // itself, which the shell cannot start.
@@ -297,19 +371,31 @@ for name in 'a;rm -f x.gz' 'my geno.gz' "it's.gz" '$(rm x.gz)' '`rm x.gz`' -h.gz
   size "$name"
 done; ls noext.txt x.gz
 printf 'a\nb\nc\n' | iconv -t UTF-16 > u16.txt; size u16.txt
+printf 'a\nb\nc\n' | iconv -t UTF-16BE > u16be.txt; size u16be.txt
+printf '\351\nb\nc\n' | iconv -f LATIN1 -t UTF-16LE > u16le.txt; size u16le.txt
+printf 'a\nb\nc\n' | iconv -t UTF-32LE > u32le.txt; size u32le.txt
+printf 'a\nb\nc\n' | iconv -t UTF-32BE > u32be.txt; size u32be.txt
+printf '\037\213\010\004\000\000\000\000\000\377\006\000BC\002\000$\000\001\006\000\371\377a\nb\nc\n\331\016g\n\006\000\000\000' > g.vcf.gz
+printf '\037\213\010\004\000\000\000\000\000\377\006\000BC\002\000\033\000\003\000\000\000\000\000\000\000\000\000' >> g.vcf.gz
+size g.vcf.gz
 seq 1 20000 | gzip | head -c 2000 > cut.gz
 bash -c "$(advice cut.gz)" 2>/dev/null; echo "cut: $? $(ls cut*)"
 echo kept > kept; echo a | gzip > kept.gz
 bash -c "$(advice kept.gz)" 2>/dev/null; echo "exists: $? $(cat kept)"
 )sh";
   std::string expected =
-      "4\n4\n4\n4\n4\n4\n4\n4\n4\nnoext.txt\nx.gz\n4\ncut: 1 cut.gz\nexists: 1 kept\n";
+      "4\n4\n4\n4\n4\n4\n4\n4\n4\nnoext.txt\nx.gz\n4\n4\n4\n4\n4\n4\ncut: 1 cut.gz\nexists: 1 "
+      "kept\n";
   // Archives: one file is counted, two are refused.
   if (access("/usr/bin/zip", X_OK) == 0 && access("/usr/bin/unzip", X_OK) == 0) {
-    script += R"sh(seq 10 > ten; seq 20 > twenty; zip -q one.zip ten; zip -q two.zip ten twenty
-size one.zip; bash -c "$(advice two.zip)" 2>&1; echo "two: $? $(ls two*)"
+    script += R"sh(seq 10 > ten; seq 20 > twenty; zip -q 'one a.zip' ten; zip -q two.zip ten twenty
+size 'one a.zip'; bash -c "$(advice two.zip)" 2>&1; echo "two: $? $(ls two*)"
+head -c 100 'one a.zip' > cut.zip; bash -c "$(advice cut.zip)" 2>err; s=$?
+tail -n 1 err; echo "cut: $s $(ls cut.z*)"
 )sh";
-    expected += "11\ntwo.zip does not hold exactly one file\ntwo: 1 two.zip\n";
+    expected +=
+        "11\ntwo.zip does not hold exactly one file\ntwo: 1 two.zip\n"
+        "cut.zip is cut short or corrupt\ncut: 1 cut.zip\n";
   }
   expectrun(shell(script, here()), expected, "", 0, script);
 }
@@ -354,6 +440,10 @@ TEST_F(Varnholt, FailsWhenStandardOutputCannotBeWrittenNotStandardError) {
       {"echo a > g.txt; \"$V\" g.txt p 1 2>&1 >>g.txt; echo status=$?; cat g.txt",
        " varnholt: error: genotype file g.txt is standard output: the report would be written "
        "into it\nstatus=1\na\n"},
+      // Standard error is no report: a file it appends to is counted.
+      {"echo a > g.txt; \"$V\" g.txt p 1 2>>g.txt; echo status=$?",
+       report("g.txt", "p", "1", "2") + "status=0\n"},
+      {"\"$V\" /dev/null p 1 >/dev/null; echo status=$?", "status=0\n"},
       {"echo a > g.txt; ln -s g.txt l.txt; \"$V\" - p 1 <l.txt 2>&1 >>g.txt; echo status=$?; cat "
        "g.txt",
        " varnholt: error: standard input is standard output: the report would be written into "
@@ -384,12 +474,11 @@ TEST_F(Varnholt, LinesOfBothStreamsKeepProgramOrder) {
 TEST_F(Varnholt, MemoryStaysFlatForALongLine) {
   if (emulated) GTEST_SKIP() << "under an emulator, rusage measures the emulator";
   write("small.txt", std::string(2 << 20, '\n'));  // fills the read block, as the long one does
-  std::string huge = dir + "/huge.txt";
-  ASSERT_EQ(truncate(write("huge.txt", "").c_str(), 64L << 20), 0);  // sparse: no line feed at all
+  std::string huge = write("huge.txt", std::string(std::size_t{32} << 20, 'x'));  // one line
   Outcome small = run({program, "small.txt", "p", "1"}, here());
   Outcome big = run({program, huge, "p", "1"}, here());
   EXPECT_EQ(big.out, report(huge, "p", "1", "2"));
-  // A program that held the line would need 64 MiB more.
+  // A program that held the line would need 32 MiB more.
   EXPECT_LE(big.maxrsskb, small.maxrsskb + 1024) << small.maxrsskb;
 }
 
@@ -415,14 +504,14 @@ TEST_F(Varnholt, CountsExactlyUnderShortAndFailingReads) {
       {"-1", "1", "4", readerror},    // fails where the end would show: "partial" never ended
       {"4", "-1", "5", shrank, "2"},  // "a\nb\nc\npa" read, then the file is gone
       // What the file is, from its first and last bytes gathered over reads.
-      {"3", "-1", "3",
-       " varnholt: error: genotype file g.txt is binary data, not text: byte 0x02 at offset 7\n",
-       "-1", "rs1\nrs2\x02x"},
-      {"1", "-1", "3",
+      {"3", "-1", "0",
+       " varnholt: error: genotype file g.txt is binary data, not text: byte 0x00 at offset 7\n",
+       "-1", std::string("rs1\nrs2\0x", 9)},
+      {"1", "-1", "0",
        " varnholt: error: genotype file g.txt is Parquet, not text: its line feeds are not "
        "records\n varnholt: to count its records, make a text file of it with a Parquet reader "
        "(pandas, DuckDB)\n",
-       "-1", "PAR1\x15\x04\nxyzPAR1"},
+       "-1", std::string("PAR1\x15\0\nxyzPAR1", 14)},
   };
   for (const Fault& c : cases) {
     write("g.txt", c.content);
@@ -629,10 +718,13 @@ TEST_F(Unprivileged, FailsWhereThePermissionsForbid) {
     expectrun(as({path, "p", "1"}), report(path, "p", "1", "0"), err, 1, path);
   }
   EXPECT_FALSE(exists(dir + "/locked/new.txt"));
-  // A device is named as one (a null device only root may open).
-  if (mknod((dir + "/null").c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0 && !prefix.empty()) {
-    expectrun(as({"null", "p", "1"}), report("null", "p", "1", "0"),
-              " varnholt: error: cannot open device null: Permission denied\n", 1, "device");
+  // A device is named as one (devices only root may open).
+  for (auto [name, mode, device] : {std::tuple{"null", mode_t{S_IFCHR}, makedev(1, 3)},
+                                    std::tuple{"loop", mode_t{S_IFBLK}, makedev(7, 0)}}) {
+    if (mknod((dir + "/" + name).c_str(), mode | 0600, device) != 0 || prefix.empty()) continue;
+    expectrun(as({name, "p", "1"}), report(name, "p", "1", "0"),
+              std::string(" varnholt: error: cannot open device ") + name + ": Permission denied\n",
+              1, name);
   }
 }
 

@@ -32,6 +32,7 @@ struct writer {
     if (dashes == 0 || dashes < length) word(name + dashes, length - dashes);
   }
   // A command with each '@' replaced by the name as a shell word.
+  // NOLINTNEXTLINE(bugprone-easily-swappable-parameters): a template, then what fills it
   void command(const char* t, const char* name, std::size_t length) {
     for (const char* at = std::strchr(t, '@'); at != nullptr; at = std::strchr(t, '@')) {
       text(t, static_cast<std::size_t>(at - t));

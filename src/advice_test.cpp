@@ -9,6 +9,7 @@
 namespace {
 
 // The advice for a file of the format of that key.
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): in the order of the command line
 std::string advice(const char* key, const char* path, const char* program = "varnholt",
                    const char* pattern = "p", const char* npos = "250") {
   char out[advicesize];

@@ -22,6 +22,7 @@ class Count : public testing::Test {
     dir = pattern;
   }
   void TearDown() override { std::filesystem::remove_all(dir); }
+  // NOLINTNEXTLINE(bugprone-easily-swappable-parameters): a file's name, then what it holds
   std::string file(const std::string& name, const std::string& content) {
     std::string path = dir + "/" + name;
     std::ofstream(path, std::ios::binary) << content;

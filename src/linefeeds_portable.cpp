@@ -21,10 +21,12 @@ std::uint64_t zeros(std::uint64_t x) {
   return (~(((x & low7) + low7) | x) >> 7) & ones;
 }
 
-// Byte by byte, to the end or the first NUL.
-linefeedscan bytewise(const char* data, std::size_t i, std::size_t length, std::uint64_t total) {
-  for (; i < length && data[i] != '\0'; ++i) total += data[i] == '\n' ? 1 : 0;
-  return {total, i};
+// Byte by byte from where the scan so far has come (its nul), to the end
+// or the first NUL.
+linefeedscan bytewise(const char* data, std::size_t length, linefeedscan scan) {
+  for (; scan.nul < length && data[scan.nul] != '\0'; ++scan.nul)
+    scan.linefeeds += data[scan.nul] == '\n' ? 1 : 0;
+  return scan;
 }
 
 }  // namespace
@@ -44,11 +46,11 @@ linefeedscan countlinefeedsportable(const char* data, std::size_t length) {
       nuls |= zeros(word);
     }
     // The stretch again, byte by byte, to the NUL in it.
-    if (nuls != 0) return bytewise(data, start, length, total);
+    if (nuls != 0) return bytewise(data, length, {total, start});
     // Eight lanes of at most 255 into four of 16 bits, then all four into
     // the top 16 bits; no partial sum passes 2040, so none carries.
     lanes = (lanes & 0x00FF00FF00FF00FF) + ((lanes >> 8) & 0x00FF00FF00FF00FF);
     total += (lanes * 0x0001000100010001) >> 48;
   }
-  return bytewise(data, i, length, total);
+  return bytewise(data, length, {total, i});
 }

@@ -92,7 +92,7 @@ TEST_P(CountLinefeeds, SurvivesLongRunsThatWouldOverflowALaneAndStopsAtTheFirstN
       {'\n', 100000, 65535, 65535},
       {'\n', 100000, 65536, 65536},
       {'\n', 100000, 99999, 99999},
-      {'\n', fold, 255 * 128, 255 * 128},  // first of AVX2's second stretch
+      {'\n', fold, std::size_t{255} * 128, std::size_t{255} * 128},  // AVX2's second stretch
   };
   for (std::size_t at = 0; at < 160; ++at) cases.push_back({'\n', 200, at, at});
   auto [name, kernel] = GetParam();

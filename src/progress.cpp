@@ -122,6 +122,7 @@ void hold(sigset_t* old) {
   sigprocmask(SIG_BLOCK, &set, old);
 }
 
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): a sample is a time and its bytes
 void remember(progressschedule* s, std::int64_t t, std::int64_t done) {
   s->newest = (s->newest + 1) % progresssamples;
   s->sampletime[s->newest] = t;
@@ -134,6 +135,7 @@ void remember(progressschedule* s, std::int64_t t, std::int64_t done) {
 // Around the text of length bytes at line + 1: what draws it in place of
 // the one before, returning that length, and in erase what takes it off
 // again, should a signal come or the count end.
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the text's length, then the room
 std::size_t layout(std::size_t length, int width) {
   line[0] = '\r';
   erase[0] = '\r';
@@ -166,6 +168,7 @@ std::int64_t progressclock() {
   return static_cast<std::int64_t>(t.tv_sec) * second + t.tv_nsec;
 }
 
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): bytes, then the time, as in every call
 void schedulestart(progressschedule* s, std::int64_t total, std::int64_t now) {
   s->total = total;
   s->due = now + firstdraw;

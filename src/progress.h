@@ -8,13 +8,15 @@
 #include <cstddef>
 #include <cstdint>
 
-// Times are nanoseconds of a clock that never goes back.
-inline constexpr std::int64_t progresssecond = 1000000000;
+#include "progresstext.h"
+
+// The time now, in progresssecond units.
 std::int64_t progressclock();
 
 // A count calls progressstart() once the file is open, with its size (-1
-// where none is known), progressupdate() after each block with the bytes
-// read so far, and progressend() before it returns, each with the time.
+// where none is known), and progressupdate() after each block with the
+// bytes read so far, each with the time; then progressend() before it
+// returns.
 // Nothing happens until a redraw is due. While a line is drawn, SIGINT,
 // SIGTERM, SIGHUP, SIGQUIT and SIGTSTP first erase it, then end or stop the
 // process as they would have; a signal ignored when the program started

@@ -43,6 +43,11 @@ TEST(Progress, DrawsAfterASecondThenAtMostFourTimesASecond) {
                         {1250, 1250, "counting: 1.2 KiB of 3.9 KiB (31%), 1000 B/s, 0:03 left"},
                         {4000, 1400, "-"},
                         {4000, 1500, "counting: 3.9 KiB of 3.9 KiB (100%), 2.6 KiB/s, 0:00 left"},
+                        // After a stall the next is a quarter second after the last drawn.
+                        {4000, 9000, "counting: 3.9 KiB of 3.9 KiB (100%)"},
+                        {4000, 9100, "-"},
+                        {4000, 9249, "-"},
+                        {4000, 9250, "counting: 3.9 KiB of 3.9 KiB (100%)"},
                     });
 }
 

@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr std::int64_t second = 1000000000;
-
 // "512 B", then one decimal in binary units: "1.5 KiB", "40.0 GiB".
 void amount(double bytes, char* out, std::size_t room) {
   const char* const units[] = {"KiB", "MiB", "GiB", "TiB"};
@@ -39,12 +37,16 @@ void duration(double seconds, char* out, std::size_t room) {
 
 }  // namespace
 
+// The bytes done of total, recent of them in elapsed, in the order of the
+// text they make.
+// NOLINTBEGIN(bugprone-easily-swappable-parameters)
 std::size_t progresstext(std::int64_t done, std::int64_t total, std::int64_t recent,
                          std::int64_t elapsed, int width, char* out) {
+  // NOLINTEND(bugprone-easily-swappable-parameters)
   char counted[16], sized[16], rate[16], left[16];
   amount(static_cast<double>(done), counted, sizeof counted);
   double persecond =
-      elapsed > 0 ? static_cast<double>(recent) * second / static_cast<double>(elapsed) : 0;
+      elapsed > 0 ? static_cast<double>(recent) * progresssecond / static_cast<double>(elapsed) : 0;
   amount(persecond, rate, sizeof rate);
   // In order of preference, each shorter than the one before.
   char texts[4][progresssize];

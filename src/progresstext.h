@@ -7,6 +7,9 @@
 #include <cstddef>
 #include <cstdint>
 
+// Times are nanoseconds of a clock that never goes back.
+inline constexpr std::int64_t progresssecond = 1000000000;
+
 // Room for the longest progress text.
 inline constexpr std::size_t progresssize = 128;
 

@@ -65,6 +65,7 @@ int reportlabel(int fd, const char* label) {
   return end(fd);
 }
 
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the label before its value, as printed
 int reporttext(int fd, const char* label, const char* text, std::size_t length) {
   begin(fd, label);
   put(fd, text, length);

@@ -329,10 +329,13 @@ TEST_F(Varnholt, RefusesWhatIsNotTextAndSaysHowToCountIt) {
     text[static_cast<std::size_t>(at)] = '\0';
     std::string name = std::string("n") + std::to_string(at) + ".vcf";
     write(name, text);
-    std::string binary =
-        " is binary data, not text: byte 0x00 at offset " + std::to_string(at) + "\n";
-    cases.push_back({"\"$V\" " + name + " p 1", error + "genotype file " + name + binary});
-    std::string fed = error + "standard input" + binary;
+    std::string binary = " is binary data, not text: byte 0x00 at offset ";
+    binary += std::to_string(at) + "\n";
+    std::string named = error + "genotype file ";
+    named += name;
+    cases.push_back({"\"$V\" " + name + " p 1", named + binary});
+    std::string fed = error + "standard input";
+    fed += binary;
     cases.push_back({"cat " + name + " | \"$V\" - p 1", fed});
     for (const char* piece : {"1", "4095", "4097"}) {
       if (shim)

@@ -233,6 +233,7 @@ class Varnholt : public testing::Test {
     std::error_code ignored;
     std::filesystem::remove_all(dir, ignored);
   }
+  // NOLINTNEXTLINE(bugprone-easily-swappable-parameters): a file's name, then what it holds
   std::string write(const std::string& name, const std::string& content) {
     std::string path = dir + "/" + name;
     std::ofstream(path, std::ios::binary) << content;

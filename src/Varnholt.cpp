@@ -136,7 +136,9 @@ bool readonce(const genotypepath& g, const struct stat& st, bool found) {
   if (path.starts_with("/dev/fd/") || path == "/dev/stdin") return true;
   if (!path.starts_with("/proc/")) return false;
   std::size_t slash = path.find('/', 6);
-  return slash != std::string_view::npos && path.substr(slash).starts_with("/fd/");
+  if (slash == std::string_view::npos) return false;
+  path.remove_prefix(slash);
+  return path.starts_with("/fd/");
 }
 
 // A report the caller never sees is a failed run, not a quiet success.

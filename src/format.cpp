@@ -360,7 +360,7 @@ const fileformat* gzipped(const filebytes& b, const fileformat* gzip) {
   for (const fileformat& f : formats) {
     if (!f.ingzip) continue;
     for (std::string_view s = f.suffixes; !s.empty();) {
-      std::string_view suffix = s.substr(0, s.find(' '));
+      std::string_view suffix(s.data(), std::min(s.find(' '), s.size()));
       if (endswith(b, suffix)) return &f;
       s.remove_prefix(std::min(s.size(), suffix.size() + 1));
     }

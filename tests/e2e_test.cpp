@@ -13,7 +13,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <future>
 #include <string>
 #include <tuple>
@@ -252,7 +251,10 @@ TEST_F(Varnholt, CountsStreamsAndFilesOfNoStatedSize) {
       "\x1f\x8b\x08\x04\0\0\0\0\0\xff\x06\0BC\x02\0\x1b\0\x03\0\0\0\0\0\0\0\0\0", 28);
   std::string sparsepath = write("sparse.gz", bgzfend);
   ASSERT_EQ(truncate(sparsepath.c_str(), (1LL << 31) + 1 - 28), 0);
-  std::ofstream(sparsepath, std::ios::binary | std::ios::app) << bgzfend;
+  int fd = open(sparsepath.c_str(), O_WRONLY | O_APPEND);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::write(fd, bgzfend.data(), bgzfend.size()), static_cast<ssize_t>(bgzfend.size()));
+  close(fd);
   struct stat st;
   ASSERT_EQ(stat(sparsepath.c_str(), &st), 0);
   bool sparse = st.st_blocks < 1024;  // else the file system wrote 2 GiB of zeros

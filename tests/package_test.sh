@@ -70,6 +70,8 @@ deb)
 ./usr/share/man/man1/varnholt.1.gz" ] || fail "package contents: $listed"
   [ "$(dpkg-deb -f "$deb" Package)" = varnholt ] || fail "package name"
   dpkg-deb -f "$deb" Depends | grep -q 'libc6' || fail "no dependency on the C library"
+  # Loading the C++ runtime would cost more than counting a small file.
+  ! dpkg-deb -f "$deb" Depends | grep -q 'libstdc++' || fail "depends on the C++ runtime"
   dpkg-deb -f "$deb" Maintainer | grep -q 'varnholt' || fail "maintainer field"
   ;;
 debian)

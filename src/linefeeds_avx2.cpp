@@ -25,11 +25,18 @@ __attribute__((target("avx2"))) linefeedscan countlinefeedsavx2(const char* data
     __m256i lanes[4] = {zero, zero, zero, zero};
     __m256i least = _mm256_set1_epi8(-1);
     for (std::size_t s = 0; s < steps; ++s, i += 128) {
-      for (std::size_t k = 0; k < 4; ++k) {
-        __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i + 32 * k));
-        lanes[k] = _mm256_sub_epi8(lanes[k], _mm256_cmpeq_epi8(bytes, linefeed));
-        least = _mm256_min_epu8(least, bytes);
-      }
+      const auto* at = reinterpret_cast<const __m256i*>(data + i);
+      __m256i b0 = _mm256_loadu_si256(at), b1 = _mm256_loadu_si256(at + 1);
+      __m256i b2 = _mm256_loadu_si256(at + 2), b3 = _mm256_loadu_si256(at + 3);
+      // Each vector read once and kept in a register: left to itself, the
+      // compiler reads it again for each of its two uses.
+      asm("" : "+x"(b0), "+x"(b1), "+x"(b2), "+x"(b3));
+      lanes[0] = _mm256_sub_epi8(lanes[0], _mm256_cmpeq_epi8(b0, linefeed));
+      lanes[1] = _mm256_sub_epi8(lanes[1], _mm256_cmpeq_epi8(b1, linefeed));
+      lanes[2] = _mm256_sub_epi8(lanes[2], _mm256_cmpeq_epi8(b2, linefeed));
+      lanes[3] = _mm256_sub_epi8(lanes[3], _mm256_cmpeq_epi8(b3, linefeed));
+      least =
+          _mm256_min_epu8(least, _mm256_min_epu8(_mm256_min_epu8(b0, b1), _mm256_min_epu8(b2, b3)));
     }
     if (_mm256_movemask_epi8(_mm256_cmpeq_epi8(least, zero)) != 0) {
       i = start;  // the stretch again, to the NUL in it

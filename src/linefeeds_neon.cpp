@@ -27,11 +27,14 @@ linefeedscan countlinefeedsneon(const char* data, std::size_t length) {
     uint8x16_t lanes[4] = {zero, zero, zero, zero};
     uint8x16_t least = vdupq_n_u8(0xFF);
     for (std::size_t s = 0; s < steps; ++s, i += 64) {
-      for (std::size_t k = 0; k < 4; ++k) {
-        uint8x16_t bytes = vld1q_u8(reinterpret_cast<const std::uint8_t*>(data + i + 16 * k));
-        lanes[k] = vsubq_u8(lanes[k], vceqq_u8(bytes, linefeed));
-        least = vminq_u8(least, bytes);
-      }
+      const auto* at = reinterpret_cast<const std::uint8_t*>(data + i);
+      uint8x16_t b0 = vld1q_u8(at), b1 = vld1q_u8(at + 16);
+      uint8x16_t b2 = vld1q_u8(at + 32), b3 = vld1q_u8(at + 48);
+      lanes[0] = vsubq_u8(lanes[0], vceqq_u8(b0, linefeed));
+      lanes[1] = vsubq_u8(lanes[1], vceqq_u8(b1, linefeed));
+      lanes[2] = vsubq_u8(lanes[2], vceqq_u8(b2, linefeed));
+      lanes[3] = vsubq_u8(lanes[3], vceqq_u8(b3, linefeed));
+      least = vminq_u8(least, vminq_u8(vminq_u8(b0, b1), vminq_u8(b2, b3)));
     }
     if (vminvq_u8(least) == 0) {
       i = start;  // the stretch again, to the NUL in it

@@ -43,7 +43,8 @@ linefeedscan countlinefeedsportable(const char* data, std::size_t length) {
       std::uint64_t word;
       std::memcpy(&word, data + i, sizeof word);  // any alignment, never past the end
       lanes += zeros(word ^ (ones * '\n'));       // zero exactly where '\n' was
-      nuls |= zeros(word);
+      // Nonzero where any byte is zero, though not only in its lane.
+      nuls |= (word - ones) & ~word & (ones << 7);
     }
     // The stretch again, byte by byte, to the NUL in it.
     if (nuls != 0) return bytewise(data, length, {total, start});

@@ -26,11 +26,17 @@ linefeedscan countlinefeedssse2(const char* data, std::size_t length) {
     __m128i lanes[4] = {zero, zero, zero, zero};
     __m128i least = _mm_set1_epi8(-1);
     for (std::size_t s = 0; s < steps; ++s, i += 64) {
-      for (std::size_t k = 0; k < 4; ++k) {
-        __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + 16 * k));
-        lanes[k] = _mm_sub_epi8(lanes[k], _mm_cmpeq_epi8(bytes, linefeed));
-        least = _mm_min_epu8(least, bytes);
-      }
+      const auto* at = reinterpret_cast<const __m128i*>(data + i);
+      __m128i b0 = _mm_loadu_si128(at), b1 = _mm_loadu_si128(at + 1);
+      __m128i b2 = _mm_loadu_si128(at + 2), b3 = _mm_loadu_si128(at + 3);
+      // Each vector read once and kept in a register: left to itself, the
+      // compiler reads it again for each of its two uses.
+      asm("" : "+x"(b0), "+x"(b1), "+x"(b2), "+x"(b3));
+      lanes[0] = _mm_sub_epi8(lanes[0], _mm_cmpeq_epi8(b0, linefeed));
+      lanes[1] = _mm_sub_epi8(lanes[1], _mm_cmpeq_epi8(b1, linefeed));
+      lanes[2] = _mm_sub_epi8(lanes[2], _mm_cmpeq_epi8(b2, linefeed));
+      lanes[3] = _mm_sub_epi8(lanes[3], _mm_cmpeq_epi8(b3, linefeed));
+      least = _mm_min_epu8(least, _mm_min_epu8(_mm_min_epu8(b0, b1), _mm_min_epu8(b2, b3)));
     }
     if (_mm_movemask_epi8(_mm_cmpeq_epi8(least, zero)) != 0) {
       i = start;  // the stretch again, to the NUL in it

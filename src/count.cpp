@@ -98,13 +98,20 @@ struct openfile {
   std::int64_t size;   // what was left to read of a regular file; -1 for anything else
   std::int64_t linefeeds;
   char lastbyte;
+  std::size_t firstread;  // what the first read took, at the start of the block
 };
 openfile file;
 
-// A regular file's last bytes, where they are: its end can be read at once.
+// A regular file's last bytes: its end can be read at once. Where the
+// first read took all of a small file, they are in the block already.
 void readtail(countresult* result) {
   if (file.size <= 0) return;
   auto n = static_cast<std::size_t>(std::min<std::int64_t>(file.size, counttailsize));
+  if (result->bytes == file.size && result->bytes <= static_cast<std::int64_t>(file.firstread)) {
+    std::memcpy(result->tail, block + result->bytes - static_cast<std::int64_t>(n), n);
+    result->taillength = n;
+    return;
+  }
   ssize_t got = pread(file.fd, result->tail, n, file.start + file.size - static_cast<off_t>(n));
   result->taillength = got > 0 ? static_cast<std::size_t>(got) : 0;
 }
@@ -115,7 +122,7 @@ void readtail(countresult* result) {
 // the start of the block, where they were read, which a pipe may hand over
 // a few at a time; later reads go after them.
 countoutcome readon(countresult* result, std::size_t first) {
-  while (first > 0 ? result->headlength < first : result->nul < 0) {
+  while (!result->ended && (first > 0 ? result->headlength < first : result->nul < 0)) {
     char* at = block + result->headlength;
     ssize_t n = read(file.fd, at, sizeof block - result->headlength);
     if (n < 0 && errno == EINTR) continue;
@@ -126,6 +133,7 @@ countoutcome readon(countresult* result, std::size_t first) {
     result->ended = n == 0;
     if (n == 0) return countdone;
     auto length = static_cast<std::size_t>(n);
+    if (result->bytes == 0) file.firstread = length;
     if (result->nul < 0) {
       std::size_t nul = countblock(at, length, &file.linefeeds, &file.lastbyte);
       if (nul < length) result->nul = result->bytes + static_cast<std::int64_t>(nul);
@@ -177,14 +185,15 @@ countoutcome countstart(const char* path, std::size_t first, countresult* result
   result->head = block;
   result->headlength = 0;
   result->taillength = 0;
-  file = {0, path != nullptr, 0, -1, 0, '\n'};
+  file = {0, path != nullptr, 0, -1, 0, '\n', 0};
   countoutcome opened = openinput(path, &file.fd, &file.start, &file.size, &result->error);
   result->ios = opened;
   if (opened != countdone && opened != countcreated) return opened;
-  readtail(result);
   progressstart(file.size, progressclock());
   countoutcome ios = readon(result, std::min(first, countheadsize));
-  return ios == countdone ? opened : finish(result, ios);
+  if (ios != countdone) return finish(result, ios);
+  readtail(result);
+  return opened;
 }
 
 countoutcome countrest(countresult* result) {

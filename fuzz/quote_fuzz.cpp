@@ -25,6 +25,7 @@ bool controlfree(const std::vector<char>& out, std::size_t length) {
 // the sanitizer sees a byte written past it, and again into half that size,
 // which must state the same length and write no further.
 template <typename Quote>
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): a name, then the room for its form
 std::vector<char> quoteinto(Quote quote, const char* name, std::size_t length, std::size_t most) {
   std::vector<char> out(most);
   std::size_t n = quote(name, length, out.data(), out.size());

@@ -45,20 +45,12 @@ struct writer {
 
 // The text file's name beside path: without the format's suffix, and with
 // the text's (.txt where the format has none) where the name has none of
-// the format's suffixes. A suffix is never the whole of the last
-// component: d/.gz becomes d/.gz.txt, not a name in the folder d/.
+// the format's suffixes: d/.gz becomes d/.gz.txt, not a name in the
+// folder d/.
 std::size_t textname(const fileformat& format, const char* path, std::size_t length, char* out) {
-  std::size_t keep = length;
-  const char* add = format.text[0] != '\0' ? format.text : ".txt";
-  for (const char* s = format.suffixes; *s != '\0';) {
-    std::size_t n = std::strcspn(s, " ");
-    if (length > n && path[length - n - 1] != '/' && std::memcmp(path + length - n, s, n) == 0) {
-      keep = length - n;
-      add = format.text;
-      break;
-    }
-    s += n + (s[n] == ' ' ? 1 : 0);
-  }
+  std::size_t suffix = suffixof(format, path, length);
+  std::size_t keep = length - suffix;
+  const char* add = suffix > 0 || format.text[0] != '\0' ? format.text : ".txt";
   std::memcpy(out, path, keep);
   std::strcpy(out + keep, add);
   return keep + std::strlen(add);

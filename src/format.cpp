@@ -263,6 +263,17 @@ const fileformat* formatkeyed(std::string_view key) {
   return nullptr;
 }
 
+std::size_t suffixof(const fileformat& format, const char* name, std::size_t length) {
+  for (std::string_view s = format.suffixes; !s.empty();) {
+    std::size_t n = std::min(s.find(' '), s.size());
+    if (length > n && name[length - n - 1] != '/' &&
+        std::memcmp(name + length - n, s.data(), n) == 0)
+      return n;
+    s.remove_prefix(std::min(s.size(), n + 1));
+  }
+  return 0;
+}
+
 namespace {
 
 // The last block of every BGZF file: an empty member.
@@ -350,20 +361,10 @@ bool fits(const fileformat& f, const view& v, const view& tail) {
   return passes(f.test, v, tail);
 }
 
-bool endswith(const filebytes& b, std::string_view suffix) {
-  return b.name != nullptr && b.namelength >= suffix.size() &&
-         std::memcmp(b.name + b.namelength - suffix.size(), suffix.data(), suffix.size()) == 0;
-}
-
 // A gzip member: what its file's name says it holds.
 const fileformat* gzipped(const filebytes& b, const fileformat* gzip) {
   for (const fileformat& f : formats) {
-    if (!f.ingzip) continue;
-    for (std::string_view s = f.suffixes; !s.empty();) {
-      std::string_view suffix(s.data(), std::min(s.find(' '), s.size()));
-      if (endswith(b, suffix)) return &f;
-      s.remove_prefix(std::min(s.size(), suffix.size() + 1));
-    }
+    if (f.ingzip && b.name != nullptr && suffixof(f, b.name, b.namelength) > 0) return &f;
   }
   return gzip;
 }

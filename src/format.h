@@ -63,6 +63,11 @@ extern const std::size_t formatcount;
 // The format of that key; nullptr where none has it.
 const fileformat* formatkeyed(std::string_view key);
 
+// The length of the one of format's suffixes that name[0, length) ends
+// with, 0 where none. A suffix is never the whole of the last component:
+// neither .gz nor d/.gz has one.
+std::size_t suffixof(const fileformat& format, const char* name, std::size_t length);
+
 // What the bytes say.
 enum fileshape : int {
   shapetext,    // text: its line feeds are its records

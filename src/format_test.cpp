@@ -85,13 +85,11 @@ TEST(Format, TellsTextFromEveryOtherKindOfFile) {
       {bytes("BAM\x01\x5e\0", 6), "bam"},
       {bytes("CRAM\x03\x00", 6), "cram"},
       {"CRAM\x03\x01", "cram", "g", 40},
-      {"CRAM\x04\x01", "cram", "g", 40},
       {"\x6c\x1b\x01\xff\xaa", "bed"},    // a .bed need hold no NUL
       {bytes("\x6c\x1b\x00", 3), "bed"},  // individual-major
       {"\x6c\x1b\x10", "pgen"},
       {"\x6c\x1b\x04", "pgen"},
       {"\x6c\x1b\x11", "pgen"},
-      {"\x6c\x1b\x21", "pgen"},
       {bytes("\x14\0\0\0\x14\0\0\0\x02\0\0\0\x03\0\0\0bgen", 20), "bgen"},
       {bytes("BAI\x01\x02\0", 6), "bai"},
       {bytes("TBI\x01\x02\0", 6), "tbi"},
@@ -135,11 +133,9 @@ TEST(Format, TellsTextFromEveryOtherKindOfFile) {
       // Anything else that holds a NUL: where the first one is.
       {bytes("a\tb\nc\0\0", 7), "binary at 5"},
       {longtext, "binary at 70000", "g", 70000},
-      {longtext, "binary at 3000000000", "g", 3000000000},
       {bytes("a\0", 2), "binary at 1"},
       {bytes("CSI data\0", 9), "binary at 8"},
       {bytes("\0\0\0\0", 4), "binary at 0"},
-      {std::string(300, '\0'), "binary at 0"},
       // Text: every byte but NUL, also where it starts with the letters
       // of a magic that needs a NUL, or with all of one that is text.
       {"", "text"},
@@ -157,8 +153,6 @@ TEST(Format, TellsTextFromEveryOtherKindOfFile) {
        "A\n",
        "text"},
       {"LZIP\x01", "text"},
-      {"\x04\x22\x4d\x18", "text"},
-      {"x\x01\x02", "text"},
       {"x^2 + 1\n", "text"},
       {"BZh9 snp1 snp2", "text"},
       {"BZh91AY&S", "text"},

@@ -254,9 +254,10 @@ int readnumber(runstate* r) {
   return error != 0 ? outputfailed(error) : -1;
 }
 
-// The last line, and the run's status unless standard output fails.
-int reportsize(const runstate& r, int status) {
-  int error = reportinteger(tostdout, "allocation size=", r.na);
+// The last line, the size decided, and the run's status unless standard
+// output fails.
+int reportsize(std::int32_t na, int status) {
+  int error = reportinteger(tostdout, "allocation size=", na);
   return error != 0 ? outputfailed(error) : status;
 }
 
@@ -267,13 +268,13 @@ int checkpath(const runstate& r) {
     // Opening the first 500 bytes would count, or create, a file the user
     // never named.
     diagnose("error: cannot open genotype file: path longer than 500 bytes");
-    return reportsize(r, 1);
+    return reportsize(0, 1);
   }
   // After the usage lines a missing first argument has been said already.
-  if (g.length == 0 && r.argumentcount != 3) return reportsize(r, 0);
+  if (g.length == 0 && r.argumentcount != 3) return reportsize(0, 0);
   if (g.length == 0) {
     diagnose("error: cannot open genotype file: empty path");
-    return reportsize(r, 1);
+    return reportsize(0, 1);
   }
   if (std::strlen(r.arguments[0]) > g.length) {
     char shown[quotedsize(fieldsize) + 1];
@@ -313,21 +314,22 @@ ending saykind(const runstate& r, const filekind& kind) {
                kind.format->name);
       return {1, false};
     case shapebinary:
-      diagnose("error: %s is binary data, not text: byte 0x00 at offset %lld", noun,
-               static_cast<long long>(kind.at));
+      // The count stopped at the NUL: the records before it are complete,
+      // and the NUL stands in the next one.
+      diagnose("error: %s is binary data, not text: byte 0x00 at offset %lld, in record %lld", noun,
+               static_cast<long long>(kind.at), static_cast<long long>(r.count.records + 1));
       return {1, false};
   }
   return {1, false};
 }
 
 // Says how the count ended. Each of its outcomes is classified here, once.
-ending conclude(const runstate& r, const filekind& kind) {
+ending conclude(const runstate& r, countoutcome ios, const filekind& kind) {
   const char* noun = r.genotype.noun;
   int error = r.count.error;
-  switch (r.count.ios) {
+  switch (ios) {
     case countdone:
-      return saykind(r, kind);
-    case countcreated:
+      if (!r.count.created) return saykind(r, kind);
       // The file is the program's to create, but a typo or a shifted
       // argument list makes one just as well: that must not pass in silence.
       diagnose("warning: created empty %s", noun);
@@ -368,7 +370,7 @@ filekind kindread(const runstate& r) {
 // its first NUL, may tell that it is not text before it is read to the
 // end: the count stops there. A count cut short by a failed read or a
 // shrinking file sizes nothing a consumer can use: the report stands, and
-// the run fails.
+// the run fails. Every run without a size reports 0.
 int countgenotypes(runstate* r) {
   static_assert(countheadsize >= formatheadsize);
   int status = checkpath(*r);
@@ -376,21 +378,22 @@ int countgenotypes(runstate* r) {
   const genotypepath& g = r->genotype;
   countoutcome ios = countstart(g.stdinput ? nullptr : g.path, formatheadsize, &r->count);
   filekind kind{shapetext, nullptr, 0};
-  if (ios == countdone || ios == countcreated) {
+  if (ios == countdone) {
     kind = kindread(*r);
     if (kind.shape == shapetext) {
-      countrest(&r->count);
+      ios = countrest(&r->count);
       kind = kindread(*r);
     } else {
       countstop(&r->count);
     }
   }
-  ending end = conclude(*r, kind);
+  ending end = conclude(*r, ios, kind);
+  r->na = 0;
   if (end.sized && allocationsize(r->count.records, &r->na) != 0) {
     diagnose("error: too many records for a 32-bit allocation size in %s", g.noun);
-    return 1;
+    end.status = 1;
   }
-  return reportsize(*r, end.status);
+  return reportsize(r->na, end.status);
 }
 
 }  // namespace

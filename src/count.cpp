@@ -24,10 +24,9 @@ alignas(64) char block[countblocksize];
 // How often a path whose file comes and goes between the opens is tried.
 constexpr int opentries = 4;
 
-// Opens the path for reading, creating an empty file where nothing exists.
-// Returns countdone, or countcreated for a new file, with *fd set, or the
-// outcome with errno set.
-countoutcome openorcreate(const char* path, int* fd) {
+// Opens the path for reading, creating an empty file where nothing exists
+// (*created). Returns countdone with *fd set, or the outcome with errno set.
+countoutcome openorcreate(const char* path, int* fd, bool* created) {
   int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY;
   for (int tries = 1;; ++tries) {
     *fd = open(path, flags);
@@ -38,7 +37,8 @@ countoutcome openorcreate(const char* path, int* fd) {
     // O_EXCL never follows a symbolic link, so a dangling one planted at the
     // path cannot make the program create a file somewhere else.
     *fd = open(path, flags | O_CREAT | O_EXCL, 0666);
-    if (*fd >= 0) return countcreated;
+    *created = *fd >= 0;
+    if (*created) return countdone;
     // A path that ends in a slash cannot be created as a file; nothing is
     // there, which is what the user needs to know.
     if (errno == EISDIR) errno = ENOENT;
@@ -55,40 +55,6 @@ countoutcome openorcreate(const char* path, int* fd) {
   }
 }
 
-// Opens the path, or takes standard input for a null one, and sets *start
-// to where reading starts and *size to what is left to read of a regular
-// file, -1 for anything else. Returns countdone or countcreated with *fd
-// set, or the outcome with *error set.
-countoutcome openinput(const char* path, int* fd, std::int64_t* start, std::int64_t* size,
-                       int* error) {
-  *fd = 0;
-  countoutcome ios = path != nullptr ? openorcreate(path, fd) : countdone;
-  if (ios != countdone && ios != countcreated) {
-    *error = errno;
-    return ios;
-  }
-  struct stat st;
-  // A directory opens on Linux but has no records to read.
-  *error = fstat(*fd, &st) != 0 ? errno : (S_ISDIR(st.st_mode) ? EISDIR : 0);
-  if (*error != 0) {
-    if (path != nullptr) close(*fd);
-    return countnotopened;
-  }
-  *size = -1;
-  *start = 0;
-  if (S_ISREG(st.st_mode)) {
-    // Standard input may have been read from before this program began.
-    off_t at = lseek(*fd, 0, SEEK_CUR);
-    *start = at > 0 ? at : 0;
-    *size = static_cast<std::int64_t>(st.st_size) - *start;
-  }
-#if VARNHOLT_HAVE_POSIX_FADVISE
-  // A hint only, where the system takes it: the file is read once, in order.
-  if (S_ISREG(st.st_mode)) posix_fadvise(*fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-#endif
-  return ios;
-}
-
 // What a count holds between countstart() and countrest(): one file at a
 // time.
 struct openfile {
@@ -101,6 +67,36 @@ struct openfile {
   std::size_t firstread;  // what the first read took, at the start of the block
 };
 openfile file;
+
+// Opens the path, or takes standard input for a null one, into f: where
+// reading starts and what is left to read of a regular file. Returns
+// countdone, or the outcome with result->error set.
+countoutcome openinput(const char* path, openfile* f, countresult* result) {
+  f->fd = 0;
+  countoutcome ios = path != nullptr ? openorcreate(path, &f->fd, &result->created) : countdone;
+  if (ios != countdone) {
+    result->error = errno;
+    return ios;
+  }
+  struct stat st;
+  // A directory opens on Linux but has no records to read.
+  result->error = fstat(f->fd, &st) != 0 ? errno : (S_ISDIR(st.st_mode) ? EISDIR : 0);
+  if (result->error != 0) {
+    if (path != nullptr) close(f->fd);
+    return countnotopened;
+  }
+  if (S_ISREG(st.st_mode)) {
+    // Standard input may have been read from before this program began.
+    off_t at = lseek(f->fd, 0, SEEK_CUR);
+    f->start = at > 0 ? at : 0;
+    f->size = static_cast<std::int64_t>(st.st_size) - f->start;
+  }
+#if VARNHOLT_HAVE_POSIX_FADVISE
+  // A hint only, where the system takes it: the file is read once, in order.
+  if (S_ISREG(st.st_mode)) posix_fadvise(f->fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+#endif
+  return countdone;
+}
 
 // A regular file's last bytes: its end can be read at once. Where the
 // first read took all of a small file, they are in the block already.
@@ -148,17 +144,17 @@ countoutcome readon(countresult* result, std::size_t first) {
   return countdone;
 }
 
-// Closes the file, and sets the records and the outcome.
+// Closes the file and sets the records; returns the outcome it is given.
 countoutcome finish(countresult* result, countoutcome ios) {
   // Gone from the terminal before the caller writes anything.
   progressend();
   if (file.named) close(file.fd);
   file.named = false;
-  // A line cut short by a failed read was never completed: it is not a record.
-  result->records =
-      ios == countreadfailed ? file.linefeeds : recordsof(file.linefeeds, file.lastbyte);
-  result->ios = ios == countdone ? result->ios : ios;
-  return result->ios;
+  // A line cut short by a failed read, or by a NUL, was never completed:
+  // it is not a record.
+  bool cut = ios == countreadfailed || result->nul >= 0;
+  result->records = cut ? file.linefeeds : recordsof(file.linefeeds, file.lastbyte);
+  return ios;
 }
 
 }  // namespace
@@ -177,6 +173,7 @@ std::int64_t recordsof(std::int64_t linefeeds, char lastbyte) {
 }
 
 countoutcome countstart(const char* path, std::size_t first, countresult* result) {
+  result->created = false;
   result->records = 0;
   result->bytes = 0;
   result->ended = false;
@@ -186,14 +183,13 @@ countoutcome countstart(const char* path, std::size_t first, countresult* result
   result->headlength = 0;
   result->taillength = 0;
   file = {0, path != nullptr, 0, -1, 0, '\n', 0};
-  countoutcome opened = openinput(path, &file.fd, &file.start, &file.size, &result->error);
-  result->ios = opened;
-  if (opened != countdone && opened != countcreated) return opened;
+  countoutcome ios = openinput(path, &file, result);
+  if (ios != countdone) return ios;
   progressstart(file.size, progressclock());
-  countoutcome ios = readon(result, std::min(first, countheadsize));
+  ios = readon(result, std::min(first, countheadsize));
   if (ios != countdone) return finish(result, ios);
   readtail(result);
-  return opened;
+  return countdone;
 }
 
 countoutcome countrest(countresult* result) {

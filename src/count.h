@@ -13,8 +13,7 @@ enum countoutcome : int {
   countreadfailed = 2,    // a read failed before the end
   countdanglinglink = 3,  // a symbolic link to nothing; no records
   countnotcreated = 4,    // nothing is at the path, and no file could be made
-  countcreated = 5,       // nothing was at the path: an empty file is now
-  countshrank = 6,        // read to its end, which came before what was read
+  countshrank = 5,        // read to its end, which came before what was read
 };
 
 // The count reads a file in blocks of this many bytes.
@@ -24,11 +23,11 @@ inline constexpr std::size_t countblocksize = std::size_t{1024} * 1024;
 inline constexpr std::size_t countheadsize = 4096;
 inline constexpr std::size_t counttailsize = 32;
 
-// All a count hands back.
+// All a count hands back but its outcome, which each call returns.
 struct countresult {
-  countoutcome ios;
-  std::int64_t records;  // read to the end: the records; after a failed read, those
-                         // completed before it
+  bool created;          // nothing was at the path: the file is new, and empty
+  std::int64_t records;  // read to the end: the records; after a failed read or at the
+                         // first NUL, those completed before it
   std::int64_t bytes;    // read in all
   bool ended;            // read to the file's end
   int error;             // for a failure, its errno
@@ -46,17 +45,16 @@ struct countresult {
 // `first` bytes (at most countheadsize), or to its end. A null path is
 // standard input, read from where it stands and left open. A directory is
 // not opened, and a file is never created through a symbolic link.
-// Returns result->ios: countdone or countcreated where the file is open
-// for countrest() or countstop(), any other outcome where it is closed.
-// result->head stays valid until the next count.
+// Returns countdone where the file is open for countrest() or countstop(),
+// any other outcome where it is closed. result->head stays valid until the
+// next count.
 countoutcome countstart(const char* path, std::size_t first, countresult* result);
 
 // Reads on from where countstart() stopped, counting the records, to the
 // end or the first NUL, and closes the file. A last line without a line
 // feed is a record. Counting stops once the records reach INT32_MAX, where
 // no allocation size fits any more. A regular file that ends below the
-// bytes read from it was cut while it was read: countshrank. Returns
-// result->ios.
+// bytes read from it was cut while it was read: countshrank.
 countoutcome countrest(countresult* result);
 
 // Closes the file without reading on: its first bytes said enough.

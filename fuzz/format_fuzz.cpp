@@ -46,11 +46,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     case shapecut:
       if (kind.format == nullptr || kind.format->name == nullptr) std::abort();
       if (kind.format->tool == nullptr && kind.format->how == nullptr) std::abort();
-      // Only the start of a magic is cut short, NUL or none; a gzip member
-      // is named by its file's suffix.
+      // Only the start of a magic is cut short, NUL or none; a format that
+      // needs a NUL is named without one only as what a file of a format
+      // that needs none holds, by its name.
       if (kind.shape == shapeformat && kind.format->needsnul && nul < 0 &&
-          !(kind.format->ingzip && head.size() >= 3 &&
-            std::memcmp(head.data(), "\x1f\x8b\x08", 3) == 0))
+          !(kind.format->within != nullptr && !formatkeyed(kind.format->within)->needsnul))
         std::abort();
       break;
     case shapebinary:

@@ -7,6 +7,14 @@
 
 using namespace std::literals;
 
+namespace {
+// What to do with any tar, compressed or not: tar -xO would give the text
+// of every file in it as one.
+constexpr const char* fromtar = "take the file to count out of it with tar -xf, and count that";
+// An index is not the data it indexes.
+constexpr const char* fromindex = "count the file it indexes, not the index";
+}  // namespace
+
 // One row a format. Rows are tried in order: UTF-32's byte order mark
 // before UTF-16's, which it starts with; the formats told by a pattern of
 // NULs after every format with a magic of its own.
@@ -16,27 +24,23 @@ const fileformat formats[] = {
      .name = "gzip-compressed",
      .tool = "gzip -dc",
      .suffixes = ".gz .bgz",
-     .text = "",
      .magic = {{0, "\x1f\x8b\x08"sv}},
      .compressed = true},
     {.key = "compress",
      .name = "compressed by Unix compress",
      .tool = "gzip -dc",
      .suffixes = ".Z",
-     .text = "",
      .magic = {{0, "\x1f\x9d"sv}},
      .compressed = true},
     {.key = "bzip2",
      .name = "bzip2-compressed",
      .tool = "bzip2 -dc",
      .suffixes = ".bz2 .bz",
-     .text = "",
      .test = testbzip2},
     {.key = "xz",
      .name = "xz-compressed",
      .tool = "xz -dc",
      .suffixes = ".xz",
-     .text = "",
      .magic = {{0,
                 "\xfd"
                 "7zXZ\0"sv}},
@@ -45,13 +49,11 @@ const fileformat formats[] = {
      .name = "lzma-compressed",
      .tool = "xz -dc",
      .suffixes = ".lzma",
-     .text = "",
      .test = testlzma},
     {.key = "zstd",
      .name = "zstd-compressed",
      .tool = "zstd -dc",
      .suffixes = ".zst .zstd",
-     .text = "",
      .magic = {{0, "\x28\xb5\x2f\xfd"sv}},
      .test = testzstdskippable,
      .compressed = true},
@@ -59,7 +61,6 @@ const fileformat formats[] = {
      .name = "lz4-compressed",
      .tool = "lz4 -dc",
      .suffixes = ".lz4",
-     .text = "",
      .magic = {{0, "\x04\x22\x4d\x18"sv}, {0, "\x02\x21\x4c\x18"sv}},  // frame, legacy
      .needsnul = true,
      .compressed = true},
@@ -67,7 +68,6 @@ const fileformat formats[] = {
      .name = "lzip-compressed",
      .tool = "lzip -dc",
      .suffixes = ".lz",
-     .text = "",
      .magic = {{0, "LZIP\1"sv}},
      .needsnul = true,
      .compressed = true},
@@ -75,7 +75,6 @@ const fileformat formats[] = {
      .name = "lzop-compressed",
      .tool = "lzop -dc",
      .suffixes = ".lzo",
-     .text = "",
      .magic = {{0, "\x89LZO\0\r\n\x1a\n"sv}},
      .compressed = true},
     // Archives: their files would be counted as one, so the advice takes
@@ -84,7 +83,6 @@ const fileformat formats[] = {
      .name = "a zip archive",
      .tool = "unzip -p",
      .suffixes = ".zip",
-     .text = "",
      .list = "unzip -Z1 @",
      .files = "grep -c '[^/]$'",
      .magic = {{0, "PK\3\4"sv}, {0, "PK\5\6"sv}, {0, "PK\7\x08"sv}},  // one, empty, spanned
@@ -94,29 +92,64 @@ const fileformat formats[] = {
      .name = "a 7z archive",
      .tool = "7z x -so",
      .suffixes = ".7z",
-     .text = "",
      .list = "7z l -slt -ba @",
      .files = "grep -c '^Attributes = [^D]'",
      .magic = {{0, "7z\xbc\xaf\x27\x1c"sv}},
      .compressed = true},
-    // tar -xO would give the text of every file in it as one.
     {.key = "tar",
      .name = "a tar archive",
-     .suffixes = ".tar",
-     .text = "",
-     .how = "take the file to count out of it with tar -xf, and count that",
+     .how = fromtar,
      .magic = {{257, "ustar\0"sv}, {257, "ustar "sv}}},  // POSIX's, GNU's
+    // A compressed tar, by the suffixes tar -a takes for each compressor.
+    {.key = "tar.gz",
+     .name = "a gzip-compressed tar archive",
+     .suffixes = ".tar.gz .tgz .taz",
+     .how = fromtar,
+     .within = "gzip"},
+    {.key = "tar.Z",
+     .name = "a tar archive compressed by Unix compress",
+     .suffixes = ".tar.Z .taZ",
+     .how = fromtar,
+     .within = "compress"},
+    {.key = "tar.bz2",
+     .name = "a bzip2-compressed tar archive",
+     .suffixes = ".tar.bz2 .tz2 .tbz2 .tbz",
+     .how = fromtar,
+     .within = "bzip2"},
+    {.key = "tar.lz",
+     .name = "an lzip-compressed tar archive",
+     .suffixes = ".tar.lz",
+     .how = fromtar,
+     .within = "lzip"},
+    {.key = "tar.lzma",
+     .name = "an lzma-compressed tar archive",
+     .suffixes = ".tar.lzma .tlz",
+     .how = fromtar,
+     .within = "lzma"},
+    {.key = "tar.lzo",
+     .name = "an lzop-compressed tar archive",
+     .suffixes = ".tar.lzo",
+     .how = fromtar,
+     .within = "lzop"},
+    {.key = "tar.xz",
+     .name = "an xz-compressed tar archive",
+     .suffixes = ".tar.xz .txz",
+     .how = fromtar,
+     .within = "xz"},
+    {.key = "tar.zst",
+     .name = "a zstd-compressed tar archive",
+     .suffixes = ".tar.zst .tzst",
+     .how = fromtar,
+     .within = "zstd"},
     // Other encodings of text: converted beside the file.
     {.key = "utf32",
      .name = "UTF-32-encoded",
      .tool = "iconv -f UTF-32 -t UTF-8",
-     .suffixes = "",
      .text = ".utf8",
      .magic = {{0, "\xff\xfe\0\0"sv}, {0, "\0\0\xfe\xff"sv}}},
     {.key = "utf16",
      .name = "UTF-16-encoded",
      .tool = "iconv -f UTF-16 -t UTF-8",
-     .suffixes = "",
      .text = ".utf8",
      .magic = {{0, "\xff\xfe"sv}, {0, "\xfe\xff"sv}}},
     // Binary genotype and read formats: a tool writes their own text,
@@ -128,7 +161,7 @@ const fileformat formats[] = {
      .text = ".vcf",
      .magic = {{0, "BCF\2\2"sv}, {0, "BCF\2\1"sv}},  // as bcftools -Ou writes it
      .needsnul = true,
-     .ingzip = true},
+     .within = "gzip"},
     {.key = "bam",
      .name = "BAM (binary SAM)",
      .tool = "samtools view -h --no-PG",
@@ -136,7 +169,7 @@ const fileformat formats[] = {
      .text = ".sam",
      .magic = {{0, "BAM\1"sv}},
      .needsnul = true,
-     .ingzip = true},
+     .within = "gzip"},
     {.key = "cram",
      .name = "CRAM",
      .tool = "samtools view -h --no-PG",
@@ -148,76 +181,62 @@ const fileformat formats[] = {
     // the first allele has none.
     {.key = "bed",
      .name = "a PLINK 1 .bed file",
-     .suffixes = ".bed",
-     .text = "",
      .how = "make a text file of it with plink1.9 (or plink) --bfile and --recode",
      .test = testplinkbed},
     {.key = "pgen",
      .name = "a PLINK 2 .pgen file",
-     .suffixes = ".pgen",
-     .text = "",
      .how = "make a text file of it with plink2 --pfile and --export",
      .test = testplinkpgen},
     {.key = "bgen",
      .name = "BGEN",
-     .suffixes = ".bgen",
-     .text = "",
      .how = "make a text file of it with bgenix -vcf or qctool",
      .test = testbgen},
-    // An index is not the data it indexes.
     {.key = "bai",
      .name = "a BAM index",
-     .suffixes = ".bai",
-     .text = "",
-     .how = "count the file it indexes, not the index",
+     .how = fromindex,
      .magic = {{0, "BAI\1"sv}},
      .needsnul = true},
     {.key = "crai",
      .name = "a CRAM index",
      .suffixes = ".crai",
-     .text = "",
-     .how = "count the file it indexes, not the index",
-     .ingzip = true},
+     .how = fromindex,
+     .within = "gzip"},
     {.key = "tbi",
      .name = "a tabix index",
      .suffixes = ".tbi",
-     .text = "",
-     .how = "count the file it indexes, not the index",
+     .how = fromindex,
      .magic = {{0, "TBI\1"sv}},
      .needsnul = true,
-     .ingzip = true},
+     .within = "gzip"},
     {.key = "csi",
      .name = "a CSI index",
      .suffixes = ".csi",
-     .text = "",
-     .how = "count the file it indexes, not the index",
+     .how = fromindex,
      .magic = {{0, "CSI\1"sv}},
      .needsnul = true,
-     .ingzip = true},
+     .within = "gzip"},
     // Containers of other data.
     {.key = "hdf5",
      .name = "HDF5",
-     .suffixes = ".h5 .hdf5",
-     .text = "",
      .how = "make a text file of it with h5dump or the tool that wrote it",
      .magic = {{0, "\x89HDF\r\n\x1a\n"sv}}},
     {.key = "sqlite",
      .name = "an SQLite database",
-     .suffixes = ".db .sqlite",
-     .text = "",
      .how = "make a text file of its table with sqlite3 -tabs",
      .magic = {{0, "SQLite format 3\0"sv}}},
     {.key = "npy",
      .name = "a NumPy .npy array",
-     .suffixes = ".npy",
-     .text = "",
      .how = "make a text file of it with numpy.savetxt",
      .magic = {{0, "\x93NUMPY"sv}},  // a quotation mark and NUMPY in Windows-1252
      .needsnul = true},
+    // numpy.savez writes a zip of .npy files.
+    {.key = "npz",
+     .name = "a NumPy .npz archive",
+     .suffixes = ".npz",
+     .how = "make a text file of the array to count with numpy.load and numpy.savetxt",
+     .within = "zip"},
     {.key = "parquet",
      .name = "Parquet",
-     .suffixes = ".parquet",
-     .text = "",
      .how = "make a text file of it with a Parquet reader (pandas, DuckDB)",
      .test = testparquet,
      .needsnul = true},
@@ -226,31 +245,26 @@ const fileformat formats[] = {
      .name = "a zlib stream",
      .tool = "pigz -dc",
      .suffixes = ".zz .zlib",
-     .text = "",
      .test = testzlib,
      .needsnul = true},
     {.key = "utf32le",
      .name = "UTF-32-encoded",
      .tool = "iconv -f UTF-32LE -t UTF-8",
-     .suffixes = "",
      .text = ".utf8",
      .test = testutf32le},
     {.key = "utf32be",
      .name = "UTF-32-encoded",
      .tool = "iconv -f UTF-32BE -t UTF-8",
-     .suffixes = "",
      .text = ".utf8",
      .test = testutf32be},
     {.key = "utf16le",
      .name = "UTF-16-encoded",
      .tool = "iconv -f UTF-16LE -t UTF-8",
-     .suffixes = "",
      .text = ".utf8",
      .test = testutf16le},
     {.key = "utf16be",
      .name = "UTF-16-encoded",
      .tool = "iconv -f UTF-16BE -t UTF-8",
-     .suffixes = "",
      .text = ".utf8",
      .test = testutf16be},
 };
@@ -292,7 +306,10 @@ struct view {
 
 // UTF-32 and UTF-16 without a byte order mark: the high bytes of the
 // characters are NULs, by the two or four, in the first bytes. little is
-// where the low byte comes first.
+// where the low byte comes first. Two or three characters are no proof:
+// any binary bytes may look so.
+constexpr std::size_t utfcharacters = 4;
+
 bool utf32(const view& v, bool little) {
   std::size_t n = std::min<std::size_t>(v.length, 256) & ~std::size_t{3};
   for (std::size_t i = 0; i < n; i += 4) {
@@ -301,7 +318,7 @@ bool utf32(const view& v, bool little) {
     unsigned low = little ? (c[0] | c[1]) : (c[2] | c[3]);
     if (high != 0 || low == 0) return false;
   }
-  return n > 0;
+  return n >= 4 * utfcharacters;
 }
 
 bool utf16(const view& v, bool little) {
@@ -312,7 +329,7 @@ bool utf16(const view& v, bool little) {
     if (low == 0) return false;
     highnuls += high == 0 ? 1 : 0;
   }
-  return n >= 4 && 2 * highnuls >= n / 2;
+  return n >= 2 * utfcharacters && 2 * highnuls >= n / 2;
 }
 
 bool passes(formattest test, const view& v, const view& tail) {
@@ -361,12 +378,15 @@ bool fits(const fileformat& f, const view& v, const view& tail) {
   return passes(f.test, v, tail);
 }
 
-// A gzip member: what its file's name says it holds.
-const fileformat* gzipped(const filebytes& b, const fileformat* gzip) {
-  for (const fileformat& f : formats) {
-    if (f.ingzip && b.name != nullptr && suffixof(f, b.name, b.namelength) > 0) return &f;
+// What a file of format f holds, where its name says: a gzip file named
+// .bcf holds BCF, a bzip2 file named .tbz2 a tar archive.
+const fileformat* held(const filebytes& b, const fileformat* f) {
+  for (const fileformat& g : formats) {
+    if (g.within != nullptr && f->key == std::string_view(g.within) && b.name != nullptr &&
+        suffixof(g, b.name, b.namelength) > 0)
+      return &g;
   }
-  return gzip;
+  return f;
 }
 
 // BGZF is gzip with the extra field "BC" first, as bgzip, bcftools and
@@ -401,11 +421,11 @@ filekind kindof(const filebytes& b) {
   const view tail{reinterpret_cast<const unsigned char*>(b.tail), b.taillength};
   for (const fileformat& f : formats) {
     if ((f.needsnul && b.nul < 0) || !fits(f, v, tail)) continue;
-    if (f.key != "gzip"sv) return {shapeformat, &f, 0};
-    return {cutbgzf(v, tail) ? shapecut : shapeformat, gzipped(b, &f), 0};
+    bool cut = f.key == "gzip"sv && cutbgzf(v, tail);
+    return {cut ? shapecut : shapeformat, held(b, &f), 0};
   }
   const fileformat* cut = b.whole ? cutmagic(v) : nullptr;
-  if (cut != nullptr) return {shapecut, cut, 0};
+  if (cut != nullptr) return {shapecut, held(b, cut), 0};
   if (b.nul >= 0) return {shapebinary, nullptr, b.nul};
   return {shapetext, nullptr, 0};
 }

@@ -21,38 +21,43 @@ enum formattest : int {
   testbzip2,          // "BZh", a block size, then the magic of a block or of the end
   testlzma,           // the properties xz and lzma write, and a size unknown or below 2^56
   testzstdskippable,  // a skippable frame first, as pzstd writes: 0x5? 2a 4d 18
-  testcram,           // "CRAM", then a version from 1.0 to 4.0
+  testcram,           // "CRAM", then a version from 1.0 to 4.1
   testplinkbed,       // PLINK's 6c 1b, then the mode of a PLINK 1 .bed: 0 or 1
   testplinkpgen,      // PLINK's 6c 1b, then a mode only PLINK 2 writes
   testbgen,           // offsets below 16 MiB, then "bgen"
   testparquet,        // "PAR1" at the start and at the very end
   testzlib,           // deflate with a 32 KiB window: 78, then a check of the two bytes
-  testutf32le,        // NULs in the high three bytes of every four, or the two highest
+  // Text without a byte order mark, from four characters on: NULs in the
+  // two highest bytes of every four, and in no whole four; or NULs in no
+  // low byte of two, and in half the high ones at least.
+  testutf32le,
   testutf32be,
-  testutf16le,  // NULs only in the high byte of every two, and in half of them at least
+  testutf16le,
   testutf16be,
 };
 
 // One format other than text: how it is named, how its files start, and
 // how its records become text.
 struct fileformat {
-  const char* key = nullptr;   // unique and short, for the tests: "gzip"
-  const char* name = nullptr;  // as an error names it: "gzip-compressed", "BCF (binary VCF)"
-  const char* tool = nullptr;  // writes the text of a named file to standard output: "gzip -dc";
-                               // nullptr where no one command does
-  const char* suffixes = nullptr;  // the endings of its files' names, blank-separated: ".gz .bgz"
-  const char* text = nullptr;      // the ending of the text file made from it: "" drops the suffix
-  const char* how = nullptr;       // where tool is nullptr: what to do instead, after "to count its
-                                   // records, "
-  const char* list = nullptr;      // for an archive: a command that lists its members, one a line,
-                                   // '@' where the archive's name goes; nullptr for one stream
-  const char* files = nullptr;     // and one that counts the files among those lines
-  magicbytes magic[3] = {};        // its files start so, any of these; none where the test tells
-  formattest test = testnone;      // or the named test that tells it
-  bool needsnul = false;           // its magic is one a text file may start with: named only where
-                                   // the file holds a NUL, as every real one does
-  bool compressed = false;         // a whole file that is only the first bytes of its magic is cut
-  bool ingzip = false;             // a gzip member in a file of one of its suffixes is this format
+  const char* key = nullptr;     // unique and short, for the tests: "gzip"
+  const char* name = nullptr;    // as an error names it: "gzip-compressed", "BCF (binary VCF)"
+  const char* tool = nullptr;    // writes the text of a named file to standard output:
+                                 // "gzip -dc"; nullptr where no one command does
+  const char* suffixes = "";     // the endings of its files' names, blank-separated, where the text
+                                 // file drops one (".gz .bgz") or they tell what a file holds
+  const char* text = "";         // what the text file's name gets in the place of a suffix
+  const char* how = nullptr;     // where tool is nullptr: what to do instead, after "to count
+                                 // its records, "
+  const char* list = nullptr;    // for an archive: a command that lists its members, one a line,
+                                 // '@' where the archive's name goes; nullptr for one stream
+  const char* files = nullptr;   // and one that counts the files among those lines
+  magicbytes magic[3] = {};      // its files start so, any of these; none where the test tells
+  formattest test = testnone;    // or the named test that tells it
+  bool needsnul = false;         // its magic is one a text file may start with: named only where
+                                 // the file holds a NUL, as every real one does
+  bool compressed = false;       // a whole file that is only the first bytes of its magic is cut
+  const char* within = nullptr;  // the key of the format whose files, named with one of this
+                                 // format's suffixes, hold this one: "gzip" for BCF
 };
 
 // Every format, in the order they are tried: the first that fits names
@@ -65,7 +70,7 @@ const fileformat* formatkeyed(std::string_view key);
 
 // The length of the one of format's suffixes that name[0, length) ends
 // with, 0 where none. A suffix is never the whole of the last component:
-// neither .gz nor d/.gz has one.
+// neither .gz nor d/.gz has one, and no byte before name is read.
 std::size_t suffixof(const fileformat& format, const char* name, std::size_t length);
 
 // What the bytes say.
@@ -93,7 +98,8 @@ struct filebytes {
   const char* tail;  // its last bytes, where its end could be read at once; else none
   std::size_t taillength;
   bool whole;        // head holds the whole file
-  const char* name;  // its path, for a gzip member's suffix; nullptr for standard input
+  const char* name;  // its path, for the suffix of what a format holds; nullptr
+                     // for standard input
   std::size_t namelength;
   std::int64_t nul;  // the offset of its first NUL; -1 where none was met
 };
@@ -103,10 +109,11 @@ struct filebytes {
 // included, is text. A format is told by the first bytes alone, or also
 // by a NUL anywhere where its magic is one text may start with, or also by
 // its last bytes (Parquet's closing mark, BGZF's end-of-file block) where
-// those were read. A file that is only the first bytes of a compressed
-// format's magic, and a BGZF file whose end was read and is not BGZF's
-// end-of-file block, are cut short. Anything else holding a NUL is binary
-// data.
+// those were read; then by the file's name where a format's files hold
+// another (a gzip file named .bcf is BCF, one named .tgz a tar archive). A
+// file that is only the first bytes of a compressed format's magic, and a
+// BGZF file whose end was read and is not BGZF's end-of-file block, are
+// cut short. Anything else holding a NUL is binary data.
 filekind kindof(const filebytes& bytes);
 
 #endif  // VARNHOLT_FORMAT_H_

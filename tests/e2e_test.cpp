@@ -280,6 +280,9 @@ TEST_F(Varnholt, RefusesWhatIsNotTextAndSaysHowToCountIt) {
   const std::string gzippipe =
       " varnholt: to count its records, put gzip -dc between what writes it and varnholt, under "
       "set -o pipefail\n";
+  const std::string fromtar =
+      " varnholt: to count its records, take the file to count out of it with tar -xf, and count "
+      "that\n";
   std::vector<Refusal> cases = {
       {"printf '\\037\\213\\010\\000\\n' | \"$V\" - p 1",
        error + "standard input is gzip-compressed" + notrecords + gzippipe},
@@ -295,6 +298,11 @@ TEST_F(Varnholt, RefusesWhatIsNotTextAndSaysHowToCountIt) {
       {"printf 'rs1 A\\nrs2 G\\n\\000\\000' > g.txt; \"$V\" g.txt p 1",
        error +
            "genotype file g.txt is binary data, not text: byte 0x00 at offset 12, in record 3\n"},
+      // A compressed tar is a tar, named by tar's suffixes for it.
+      {"seq 3 > t; tar -czf t.tar.gz t; \"$V\" t.tar.gz p 1",
+       error + "genotype file t.tar.gz is a gzip-compressed tar archive" + notrecords + fromtar},
+      {"seq 3 > t; tar -czf t.tgz t; \"$V\" t.tgz p 1",
+       error + "genotype file t.tgz is a gzip-compressed tar archive" + notrecords + fromtar},
       // Named as what is at the path, in words that fit what reads it once.
       {"mkfifo f; printf 'a\\000\\n' > f & \"$V\" f p 1",
        error + "FIFO f is binary data, not text: byte 0x00 at offset 1, in record 1\n"},
@@ -317,6 +325,14 @@ TEST_F(Varnholt, RefusesWhatIsNotTextAndSaysHowToCountIt) {
       {"printf '1\\001a\\036\\037\\n\\033[1m\\007\\010\\177\\r\\n\\032' > g; \"$V\" g p 1", "", "4",
        0},
   };
+  if (std::system("/usr/bin/python3 -c 'import numpy' 2>/dev/null") == 0) {
+    cases.push_back(
+        {"/usr/bin/python3 -c 'import numpy; numpy.savez(\"a.npz\", a=[1, 2])'; "
+         "\"$V\" a.npz p 1",
+         error + "genotype file a.npz is a NumPy .npz archive" + notrecords +
+             " varnholt: to count its records, make a text file of the array to "
+             "count with numpy.load and numpy.savetxt\n"});
+  }
   // A NUL anywhere in a 300,000-byte text, and 4,096 after the first
   // 1,000,000 bytes, as a crash leaves them: refused where the first
   // stands, in the record it cuts, read as a file, through a pipe at once

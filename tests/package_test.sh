@@ -37,7 +37,7 @@ opt/varnholt/share/man/man1/varnholt.1" ] || fail "DESTDIR files: $(files "$work
 manual)
   need groff
   need man
-  warnings=$(groff -man -ww -z "$build/varnholt.1" 2>&1)
+  warnings=$(groff -t -man -ww -z "$build/varnholt.1" 2>&1)
   [ -z "$warnings" ] || fail "groff warnings: $warnings"
   page=$(MANWIDTH=80 man -l "$build/varnholt.1" 2>&1)
   for section in NAME SYNOPSIS DESCRIPTION "EXIT STATUS" FILES DIAGNOSTICS LIMITS; do

@@ -3,9 +3,6 @@
 
 #include <cstring>
 
-#include "field.h"
-#include "quote.h"
-
 namespace {
 
 // Writes within out[0, size) and counts all it was asked to write.
@@ -65,7 +62,7 @@ std::size_t fieldlength(const char* argument) {
 // The bash command line for a named file, a tool writing its text.
 void commandline(writer* w, const fileformat& format, const char* path, std::size_t length,
                  const advisedrun& run) {
-  char text[fieldsize + 16];
+  char text[fieldsize + textendingsize];
   std::size_t textlength = textname(format, path, length, text);
   w->text("run: (set -C; ");
   if (format.list != nullptr) {

@@ -6,11 +6,27 @@
 
 #include <cstddef>
 
+#include "field.h"
 #include "format.h"
+#include "quote.h"
 
-// The most bytes advise() writes: the glue, the longest tool and seven
-// names of at most 508 bytes each as shell words.
-inline constexpr std::size_t advicesize = 16384;
+// The longest ending a text file's name gets in the place of a format's
+// suffix: ".utf8", ".txt".
+inline constexpr std::size_t textendingsize = 8;
+
+// The most words of names an advice holds, an archive's: its name five
+// times, the text file's three times, the program's, the pattern's and the
+// number of positions'. Each is a field of any bytes, the text file's with
+// its ending, written by shellword().
+inline constexpr std::size_t advicewords = 10;
+
+// The commands between those words, the longest tool, listing and count
+// of files included: 266 bytes for a 7z archive's.
+inline constexpr std::size_t adviceglue = 320;
+
+// The most bytes advise() writes, for fields of any bytes.
+inline constexpr std::size_t advicesize =
+    advicewords * shellwordsize(fieldsize + textendingsize) + adviceglue;
 
 // The run the advice repeats on the text: the program as it was started,
 // the pattern file and the number of positions as they were given

@@ -376,10 +376,10 @@ TEST_F(Varnholt, RefusesWhatIsNotTextAndSaysHowToCountIt) {
 }
 
 // The advice, pasted into bash, writes the records of that very file beside
-// it and counts them, and runs nothing else, whatever its name holds. Where
-// the archive is cut short or holds more than one file it fails, says
-// which, and leaves nothing; where the text file exists it fails and
-// leaves it as it was.
+// it and counts them, and runs nothing else, whatever its name holds, a
+// whole field of control bytes too. Where the archive is cut short or holds
+// more than one file it fails, says which, and leaves nothing; where the
+// text file exists it fails and leaves it as it was.
 TEST_F(Varnholt, AdviceToPasteCountsTheRecordsOfThatFileOnly) {
   // Under an emulator the advice names the other processor's program
   // itself, which the shell cannot start.
@@ -414,10 +414,15 @@ bash -c "$(advice kept.gz)" 2>/dev/null; echo "exists: $? $(cat kept)"
 size 'one a.zip'; bash -c "$(advice two.zip)" 2>&1; echo "two: $? $(ls two*)"
 head -c 100 'one a.zip' > cut.zip; bash -c "$(advice cut.zip)" 2>err; s=$?
 tail -n 1 err; echo "cut: $s $(ls cut.z*)"
+c() { printf '\001%.0s' $(seq "$1"); }
+d=$(c 250); mkdir "$d"; zip -qj "$d/$(c 245).zip" ten
+"$V" "$d/$(c 245).zip" "$(c 500)" "1    $(c 495)" 2>&1 >/dev/null |
+  sed -n 's/^ varnholt: to count its records, run: //p' > paste
+bash paste 2>/dev/null | sed -n 's/^ allocation size= *//p'
 )sh";
     expected +=
         "11\ntwo.zip does not hold exactly one file\ntwo: 1 two.zip\n"
-        "cut.zip is cut short or corrupt\ncut: 1 cut.zip\n";
+        "cut.zip is cut short or corrupt\ncut: 1 cut.zip\n11\n";
   }
   expectrun(shell(script, here()), expected, "", 0, script);
 }

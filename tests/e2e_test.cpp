@@ -283,8 +283,12 @@ TEST_F(Varnholt, RefusesWhatIsNotTextAndSaysHowToCountIt) {
   const std::string fromtar =
       " varnholt: to count its records, take the file to count out of it with tar -xf, and count "
       "that\n";
+  const std::string gz = "printf '\\037\\213\\010\\000\\n' > g.gz; ";
+  const std::string bgzfend =
+      "printf '\\037\\213\\010\\004\\000\\000\\000\\000\\000\\377\\006\\000BC"
+      "\\002\\000\\033\\000\\003\\000\\000\\000\\000\\000\\000\\000\\000\\000'";
   std::vector<Refusal> cases = {
-      {"printf '\\037\\213\\010\\000\\n' | \"$V\" - p 1",
+      {gz + "\"$V\" - p 1 <g.gz",
        error + "standard input is gzip-compressed" + notrecords + gzippipe},
       {"printf 'l\\033\\001\\377' > g.bed; \"$V\" g.bed p 1",
        error + "genotype file g.bed is a PLINK 1 .bed file" + notrecords +
@@ -303,6 +307,14 @@ TEST_F(Varnholt, RefusesWhatIsNotTextAndSaysHowToCountIt) {
        error + "genotype file t.tar.gz is a gzip-compressed tar archive" + notrecords + fromtar},
       {"seq 3 > t; tar -czf t.tgz t; \"$V\" t.tgz p 1",
        error + "genotype file t.tgz is a gzip-compressed tar archive" + notrecords + fromtar},
+      // Its mark is at 257 to 262: the first bytes are waited for, in pieces.
+      {"seq 300 > t; tar -cf t.tar t; { head -c 262 t.tar; sleep 0.2; tail -c +263 t.tar; } | "
+       "\"$V\" - p 1",
+       error + "standard input is a tar archive" + notrecords + fromtar},
+      // BGZF's end is read where reading began, after a line the shell took.
+      {"{ printf 'x\\n'; " + bgzfend + "; head -c 1100000 /dev/zero; " + bgzfend +
+           "; } > l.gz; { read -r l; \"$V\" - p 1; } < l.gz",
+       error + "standard input is gzip-compressed" + notrecords + gzippipe},
       // Named as what is at the path, in words that fit what reads it once.
       {"mkfifo f; printf 'a\\000\\n' > f & \"$V\" f p 1",
        error + "FIFO f is binary data, not text: byte 0x00 at offset 1, in record 1\n"},
@@ -312,6 +324,10 @@ TEST_F(Varnholt, RefusesWhatIsNotTextAndSaysHowToCountIt) {
            "it and varnholt, under set -o pipefail\n"},
       {"bash -c '\"$V\" <(gzip -c </dev/null) p 1'",
        error + "FIFO /dev/fd/63 is gzip-compressed" + notrecords + gzippipe, "0", 1, "/dev/fd/63"},
+      {gz + "\"$V\" /dev/stdin p 1 <g.gz",
+       error + "genotype file /dev/stdin is gzip-compressed" + notrecords + gzippipe},
+      {gz + "\"$V\" /proc/self/fd/0 p 1 <g.gz",
+       error + "genotype file /proc/self/fd/0 is gzip-compressed" + notrecords + gzippipe},
       // The first NUL ends the read, whatever follows or never comes.
       {"\"$V\" /dev/zero p 1",
        error + "device /dev/zero is binary data, not text: byte 0x00 at offset 0, in record 1\n"},
@@ -320,11 +336,23 @@ TEST_F(Varnholt, RefusesWhatIsNotTextAndSaysHowToCountIt) {
       {"mkfifo z; (head -c 300 /dev/zero; sleep 9) > z 2>/dev/null & \"$V\" z p 1; s=$?; kill $!; "
        "exit $s",
        error + "FIFO z is binary data, not text: byte 0x00 at offset 0, in record 1\n"},
+      {"{ printf 'a\\n\\000'; sleep 0.2; printf 'b\\n\\000'; } | \"$V\" - p 1",
+       error + "standard input is binary data, not text: byte 0x00 at offset 2, in record 2\n"},
       // Every byte but NUL is text, counted as it stands; DOS's Ctrl-Z
       // after the last line feed is a last line.
       {"printf '1\\001a\\036\\037\\n\\033[1m\\007\\010\\177\\r\\n\\032' > g; \"$V\" g p 1", "", "4",
        0},
   };
+  // Another /proc path is no descriptor: read again by its name. Under an
+  // emulator the advice names the emulated program.
+  if (!emulated) {
+    cases.push_back(
+        {gz + "\"$V\" /proc/self/cwd/g.gz p 1",
+         error + "genotype file /proc/self/cwd/g.gz is gzip-compressed" + notrecords +
+             " varnholt: to count its records, run: (set -C; exec >/proc/self/cwd/g || exit; gzip "
+             "-dc /proc/self/cwd/g.gz || { rm -f /proc/self/cwd/g; exit 1; }) && " +
+             program + " /proc/self/cwd/g p 1\n"});
+  }
   if (std::system("/usr/bin/python3 -c 'import numpy' 2>/dev/null") == 0) {
     cases.push_back(
         {"/usr/bin/python3 -c 'import numpy; numpy.savez(\"a.npz\", a=[1, 2])'; "

@@ -33,9 +33,7 @@ TEST(ReadI5, ReadsTheFirstFiveCharactersOfTheArgument) {
       {"    9", 0, 9},
       {"1 2", 0, 12},
       {"- 5", 0, -5},
-      {"  1 2", 0, 12},
       {"12   ", 0, 12},
-      {"12345abc", 0, 12345, 1},
       // Malformed: anything but blanks, one leading sign and digits.
       {"12.5", 1, 0},
       {"abc", 1, 0},

@@ -75,76 +75,80 @@ bool bare(unsigned char c) {
          (c != 0 && std::strchr("_./+,:@%=-", c) != nullptr);
 }
 
+// Writes within out[0, size) and counts every byte it is handed: nothing
+// lands past out[size - 1].
+struct sink {
+  char* out;
+  std::size_t size;
+  std::size_t n;
+  void put(unsigned char c) {
+    if (n < size) out[n] = static_cast<char>(c);
+    ++n;
+  }
+};
+
 }  // namespace
 
 std::size_t quotename(const char* name, std::size_t length, char* out, std::size_t size) {
   const auto* s = reinterpret_cast<const unsigned char*>(name);
-  std::size_t n = 0;
-  // Every byte goes through here: nothing lands past out[size - 1].
-  auto put = [&](unsigned char c) {
-    if (n < size) out[n] = static_cast<char>(c);
-    ++n;
-  };
+  sink w{out, size, 0};
   if (plain(s, length)) {
-    for (std::size_t i = 0; i < length; ++i) put(s[i]);
-    return n;
+    for (std::size_t i = 0; i < length; ++i) w.put(s[i]);
+    return w.n;
   }
-  put('$');
-  put('\'');
+  w.put('$');
+  w.put('\'');
   for (std::size_t i = 0; i < length;) {
     unsigned char c = s[i];
     const char* special = c != 0 && c < 0x80 ? std::strchr(specials, c) : nullptr;
     std::size_t octal = octalat(s, length, i);
     if (special != nullptr) {
-      put('\\');
-      put(static_cast<unsigned char>(letters[special - specials]));
+      w.put('\\');
+      w.put(static_cast<unsigned char>(letters[special - specials]));
       ++i;
     } else if (octal > 0) {
       // Always three digits, so that a digit after it is never read into it.
       for (std::size_t end = i + octal; i < end; ++i) {
         c = s[i];
-        put('\\');
-        put(static_cast<unsigned char>('0' + (c >> 6)));
-        put(static_cast<unsigned char>('0' + ((c >> 3) & 7)));
-        put(static_cast<unsigned char>('0' + (c & 7)));
+        w.put('\\');
+        w.put(static_cast<unsigned char>('0' + (c >> 6)));
+        w.put(static_cast<unsigned char>('0' + ((c >> 3) & 7)));
+        w.put(static_cast<unsigned char>('0' + (c & 7)));
       }
     } else {
-      for (std::size_t end = i + utf8at(s, length, i); i < end; ++i) put(s[i]);
+      for (std::size_t end = i + utf8at(s, length, i); i < end; ++i) w.put(s[i]);
     }
   }
-  put('\'');
-  return n;
+  w.put('\'');
+  return w.n;
 }
 
 std::size_t shellword(const char* name, std::size_t length, char* out, std::size_t size) {
   const auto* s = reinterpret_cast<const unsigned char*>(name);
-  std::size_t n = 0;
-  auto put = [&](unsigned char c) {
-    if (n < size) out[n] = static_cast<char>(c);
-    ++n;
-  };
+  sink w{out, size, 0};
   if (length > 0 && name[0] == '-') {
-    put('.');
-    put('/');
+    w.put('.');
+    w.put('/');
   }
-  if (!plain(s, length)) return n + quotename(name, length, out + n, size > n ? size - n : 0);
+  if (!plain(s, length))
+    return w.n + quotename(name, length, out + w.n, size > w.n ? size - w.n : 0);
   std::size_t i = 0;
   while (i < length && bare(s[i])) ++i;
   if (length > 0 && i == length) {
-    for (i = 0; i < length; ++i) put(s[i]);
-    return n;
+    for (i = 0; i < length; ++i) w.put(s[i]);
+    return w.n;
   }
   // Inside single quotes every byte stands for itself but the quote, which
   // ends them: end, write it escaped, begin again.
-  put('\'');
+  w.put('\'');
   for (i = 0; i < length; ++i) {
-    put(s[i]);
+    w.put(s[i]);
     if (name[i] == '\'') {
-      put('\\');
-      put('\'');
-      put('\'');
+      w.put('\\');
+      w.put('\'');
+      w.put('\'');
     }
   }
-  put('\'');
-  return n;
+  w.put('\'');
+  return w.n;
 }

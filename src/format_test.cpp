@@ -96,20 +96,17 @@ const Case cases[] = {
     {bytes("\x89LZO\0\r\n\x1a\n", 9), "lzop"},
     {bytes("x^3\xe4\x32\x02\0", 7), "zlib"},  // pigz -z
     {bytes("x\x9c\xcb\x02\0", 5), "zlib"},
-    {bytes("x\x01", 2), "zlib", "g", 100},
-    // What a file holds, by its name, also through a pipe and cut short; a
-    // suffix is never a whole name.
-    {bgzfvcf + bgzfend, "bcf", "d/g.bcf"},
-    {bgzfvcf, "bcf", "g.bcf", -1, true},
+    // What a file holds, by its name, also cut short; a suffix is never a
+    // whole name.
     {bgzfvcf, "cut bcf", "g.bcf"},
     {"\x1f\x8b", "cut tar.gz", "g.tgz"},
     {bgzfvcf + bgzfend, "gzip", ".bcf"},
+    {bytes("\x1f\x8b\x08\x00\x00\x00", 6), "gzip", "g.npz"},  // a zip's name
     // Binary formats, by magic.
     {bytes("BCF\x02\x02\x8a\0", 7), "bcf"},  // uncompressed, as bcftools -Ou writes
     {bytes("BCF\x02\x01\x8a\0", 7), "bcf"},  // BCF 2.1
     {bytes("BAM\x01\x5e\0", 6), "bam"},
     {"CRAM\x03\x01", "cram", "g", 40},
-    {bytes("CRAM\x03\x00", 6), "cram"},
     {bytes("CRAM\x04\x00", 6), "cram"},
     {bytes("CRAM\x05\x00", 6), "binary at 5"},  // no such version
     {"\x6c\x1b\x01\xff\xaa", "bed"},            // a .bed need hold no NUL
@@ -141,11 +138,8 @@ const Case cases[] = {
     {bytes("a\0b\0c\0\n\0", 8), "utf16le"},
     {bytes("\0a\0b\0c\0\n", 8), "utf16be"},
     {bytes("\t\0a\0b\0\n\0", 8), "utf16le"},
-    {bytes("\xe9\0t\0e\0\n\0", 8), "utf16le"},  // é first
-    {bytes("\x2d\x4e"
-           "a\0b\0\n\0",
-           8),
-     "utf16le"},  // a Chinese character first
+    {bytes("\xe9\0t\0e\0\n\0", 8), "utf16le"},    // é first
+    {bytes("\055\116a\0b\0\n\0", 8), "utf16le"},  // a Chinese character first
     {bytes("\0\xe9\0t\0e\0\n", 8), "utf16be"},
     {bytes("a\0\0\0b\0\0\0c\0\0\0\n\0\0\0", 16), "utf32le"},
     {bytes("\x2d\x4e\0\0b\0\0\0c\0\0\0\n\0\0\0", 16), "utf32le"},
@@ -165,28 +159,21 @@ const Case cases[] = {
     {bytes("CSI data\0", 9), "binary at 8"},
     {bytes("\0\0\0\0", 4), "binary at 0"},
     // Text: every byte but NUL, also where it starts with all of a magic
-    // that is text.
+    // that is text, or with a magic cut.
     {"", "text"},
     {"rs123\tA\tG\r\n\v\f", "text"},
-    {"a\r\nb\r\n\x1a", "text"},  // Ctrl-Z after the last line, as DOS left it
-    {"1\x01rs1\x01"
-     "A\n",
-     "text"},  // Hive's field separator
+    {"a\r\nb\r\n\x1a", "text"},   // Ctrl-Z after the last line, as DOS left it
+    {"1\001rs1\001A\n", "text"},  // Hive's field separator
     {"\x1e\x1f\x07\x08\x7f\x1b[31mred\x1b[0m\n", "text"},
     {"\xef\xbb\xbf#CHROM\tPOS\n", "text"},                   // UTF-8 with a byte order mark
     {"caf\xe9 na\xefve \x93quoted\x94 \xc3\x28\n", "text"},  // Latin-1, CP1252, bad UTF-8
     {"\x1f", "text"},
     {"\x6c\x1b", "text"},
-    {"x^2 + 1\n", "text"},
     {"BZh9 snp1 snp2", "text"},
     {"BZh91AY&S", "text"},
     {"\xfd\x37zXZ!\n", "text"},
-    {"]\n", "text"},
     {"SQLite format 3 notes\n", "text"},
-    {"bgen v1.2 file\n", "text"},
-    {"rs12345 A G T C bgen\n", "text"},
     {"7z archives are not genotypes\n", "text"},
-    {"BZh", "text"},  // the start of a magic, but all of it text
 };
 
 TEST(Format, TellsTextFromEveryOtherKindOfFile) {
@@ -257,42 +244,31 @@ const std::map<std::string, std::string> toldby = {
     {"utf16be", "NULs in no low byte and in half the high bytes at least; the high byte first"},
 };
 
-// The manual's table of formats as its source writes it: a row of plain
-// cells a line, a text block's lines one cell.
+// The manual's table of formats as its source writes it, a row of cells
+// each, their roff made plain text.
 std::vector<std::vector<std::string>> manualtable() {
   std::ifstream in(VARNHOLT_MANUAL);
-  std::string line, body;
-  // Past the layout and the heads, which end at a rule.
-  while (std::getline(in, line) && line != ".TS") continue;
-  while (std::getline(in, line) && line != "_") continue;
+  std::vector<std::string> rows(1);
+  std::string line;
+  while (std::getline(in, line) && line != "_") continue;  // past the heads, to their rule
   while (std::getline(in, line) && line != ".TE") {
-    if (line[0] != '.') body += line + "\n";  // a request spaces the rows
+    if (line == ".sp") rows.emplace_back();  // between two rows
+    if (line[0] != '.') rows.back() += line + "\n";
   }
-  const std::pair<std::string, std::string> roff[] = {
-      {"T{\n", ""}, {"\nT}", ""}, {"\\-", "-"}, {"\\fB", ""}, {"\\fP", ""}};
-  std::vector<std::vector<std::string>> rows(1);
-  std::string cell;
-  for (std::size_t i = 0; i < body.size(); ++i) {
-    if (body.compare(i, 3, "T{\n") == 0) {
-      std::size_t end = body.find("\nT}", i);
-      std::string block = body.substr(i, end + 3 - i);
-      std::replace(block.begin() + 3, block.end() - 3, '\n', ' ');
-      cell += block;
-      i = end + 2;
-    } else if (body[i] == '\t' || body[i] == '\n') {
-      for (const auto& [from, to] : roff) {
-        for (std::size_t at; (at = cell.find(from)) != std::string::npos;)
-          cell.replace(at, from.size(), to);
-      }
-      rows.back().push_back(cell);
-      cell.clear();
-      if (body[i] == '\n') rows.emplace_back();
-    } else {
-      cell += body[i];
+  const std::pair<std::string, std::string> roff[] = {{"T{\n", ""}, {"\nT}", ""}, {"\n", " "},
+                                                      {"\\-", "-"}, {"\\fB", ""}, {"\\fP", ""}};
+  std::vector<std::vector<std::string>> table;
+  for (std::string row : rows) {
+    row.erase(row.find_last_not_of('\n') + 1);  // its last line feed
+    for (const auto& [from, to] : roff) {
+      for (std::size_t at; (at = row.find(from)) != std::string::npos;)
+        row.replace(at, from.size(), to);
     }
+    std::istringstream cells(row);
+    table.emplace_back();
+    for (std::string cell; std::getline(cells, cell, '\t');) table.back().push_back(cell);
   }
-  rows.pop_back();
-  return rows;
+  return table;
 }
 
 // A magic as the manual writes it: bytes in hexadecimal, a run of two
@@ -359,12 +335,23 @@ TEST(Format, EveryRowIsWholeAndTheManualsTableSaysIt) {
     if (toldby.contains(f.key)) says(told, toldby.at(f.key));
     says(told, "and a NUL anywhere", f.needsnul);
     says(told, "its first bytes alone are cut short", f.compressed);
-    says(told, (holder ? holder->name : "") + std::string(" and named ") + listed(f.suffixes),
-         holder != nullptr);
+    // Suffixes end their cell, so that one left out shows.
+    auto ends = [&](const std::string& cell, const std::string& fact) {
+      EXPECT_TRUE(cell.ends_with(fact))
+          << f.key << ": \"" << cell << "\" ends in \"" << fact << '"';
+    };
+    says(told, " and named ", holder != nullptr);
+    if (holder != nullptr)
+      ends(told, holder->name + std::string(" and named ") + listed(f.suffixes));
     says(text, f.tool != nullptr ? f.tool : f.how);
-    says(text, "drops " + listed(f.suffixes), f.tool != nullptr && f.suffixes[0] != '\0');
-    says(text, std::string("adds ") + f.text, f.text[0] != '\0');
     if (f.list != nullptr) says(text, std::string(f.list, std::strlen(f.list) - 2));
+    std::string drops =
+        f.tool != nullptr && f.suffixes[0] != '\0' ? "drops " + listed(f.suffixes) : "";
+    std::string adds = f.text[0] != '\0' ? std::string("adds ") + f.text : "";
+    says(text, "drops ", !drops.empty());
+    says(text, "adds ", !adds.empty());
+    ends(text,
+         f.tool == nullptr ? f.how : drops + (drops.empty() || adds.empty() ? "" : ", ") + adds);
   }
   EXPECT_EQ(formatkeyed("nosuch"), nullptr);
 }

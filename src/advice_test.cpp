@@ -47,7 +47,6 @@ TEST(Advice, NamesTheTextBesideTheFileAndQuotesEveryName) {
       {advice("gzip", "noext"), line("noext.txt", "gzip -dc", "noext", "varnholt noext.txt p 250")},
       // A suffix is never a whole name: the text stays out of the folder d/.
       {advice("gzip", "d/.gz"), line("d/.gz.txt", "gzip -dc", "d/.gz", "varnholt d/.gz.txt p 250")},
-      {advice("gzip", ".gz"), line(".gz.txt", "gzip -dc", ".gz", "varnholt .gz.txt p 250")},
       // The tool writes the file's own text, and adds no line of its own.
       {advice("bcf", "g.bcf"),
        line("g.vcf", "bcftools view --no-version", "g.bcf", "varnholt g.vcf p 250")},

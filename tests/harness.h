@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <elf.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -31,8 +30,8 @@
 
 namespace varnholttest {
 
-// The program built beside these tests, or another build of it (the static
-// one) named in VARNHOLT_TEST_PROGRAM.
+// The program built beside these tests, or the static build of it named
+// in VARNHOLT_TEST_PROGRAM.
 inline const char* const chosen = std::getenv("VARNHOLT_TEST_PROGRAM");
 inline const std::string program = chosen != nullptr ? chosen : VARNHOLT_BINARY;
 
@@ -42,30 +41,9 @@ constexpr bool emulated = true;  // the program is another processor's, run by a
 constexpr bool emulated = false;
 #endif
 
-// Whether the program file, a 32-bit or a 64-bit ELF file, asks for a
-// dynamic loader, which alone honours LD_PRELOAD.
-template <typename Header, typename Segment>
-inline bool dynamicelf(std::ifstream& in) {
-  Header header{};
-  in.seekg(0);
-  in.read(reinterpret_cast<char*>(&header), sizeof header);
-  for (int i = 0; in && i < header.e_phnum; ++i) {
-    Segment segment{};
-    in.seekg(static_cast<std::streamoff>(header.e_phoff +
-                                         static_cast<std::uint64_t>(i) * header.e_phentsize));
-    in.read(reinterpret_cast<char*>(&segment), sizeof segment);
-    if (in && segment.p_type == PT_INTERP) return true;
-  }
-  return false;
-}
-
-inline bool dynamic(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  unsigned char ident[EI_NIDENT] = {};
-  in.read(reinterpret_cast<char*>(ident), sizeof ident);
-  if (ident[EI_CLASS] == ELFCLASS32) return dynamicelf<Elf32_Ehdr, Elf32_Phdr>(in);
-  return dynamicelf<Elf64_Ehdr, Elf64_Phdr>(in);
-}
+// Whether the read() shim can be preloaded: only a dynamic loader on this
+// processor honours LD_PRELOAD, and the static build has none.
+inline const bool preloadable = !emulated && chosen == nullptr;
 
 struct Outcome {
   std::string out, err;

@@ -311,7 +311,7 @@ std::string listed(const char* suffixes) {
 // fails.
 TEST(Format, EveryRowIsWholeAndTheManualsTableSaysIt) {
   const std::vector<std::vector<std::string>> table = manualtable();
-  ASSERT_EQ(table.size(), formatcount) << "rows in the manual's table of formats";
+  EXPECT_EQ(table.size(), formatcount) << "rows in the manual's table of formats";
   std::set<std::string> keys;
   for (std::size_t i = 0; i < formatcount; ++i) {
     const fileformat& f = formats[i];
@@ -322,8 +322,10 @@ TEST(Format, EveryRowIsWholeAndTheManualsTableSaysIt) {
     EXPECT_TRUE(f.test == testnone || toldby.contains(f.key)) << f.key << ": no words for its test";
     const fileformat* holder = f.within != nullptr ? formatkeyed(f.within) : nullptr;
     EXPECT_EQ(holder == nullptr, f.within == nullptr) << f.key;
+    // The first row out of step stops the test: those after it would be too.
+    ASSERT_LT(i, table.size()) << f.key << " has no row in the manual's table of formats";
     ASSERT_EQ(table[i].size(), 3u) << f.key;
-    EXPECT_EQ(table[i][0], f.name) << "row " << i + 1 << " of the manual's table of formats";
+    ASSERT_EQ(table[i][0], f.name) << "row " << i + 1 << " of the manual's table of formats";
     auto says = [&](const std::string& cell, const std::string& fact, bool is = true) {
       EXPECT_EQ(cell.find(fact) != std::string::npos, is)
           << f.key << ": \"" << fact << "\" in \"" << cell << '"';

@@ -256,6 +256,7 @@ int readnumber(runstate* r) {
 
 // The last line, the size decided, and the run's status unless standard
 // output fails.
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the size, then the status it ends with
 int reportsize(std::int32_t na, int status) {
   int error = reportinteger(tostdout, "allocation size=", na);
   return error != 0 ? outputfailed(error) : status;
@@ -317,7 +318,7 @@ ending saykind(const runstate& r, const filekind& kind) {
       // The count stopped at the NUL: the records before it are complete,
       // and the NUL stands in the next one.
       diagnose("error: %s is binary data, not text: byte 0x00 at offset %lld, in record %lld", noun,
-               static_cast<long long>(kind.at), static_cast<long long>(r.count.records + 1));
+               static_cast<long long>(kind.at), static_cast<long long>(r.count.records) + 1);
       return {1, false};
   }
   return {1, false};

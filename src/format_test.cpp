@@ -287,7 +287,7 @@ std::string shown(const magicbytes& m) {
       continue;
     }
     char hex[4];
-    std::snprintf(hex, sizeof hex, "%02x", static_cast<unsigned char>(m.bytes[i]));
+    (void)std::snprintf(hex, sizeof hex, "%02x", static_cast<unsigned char>(m.bytes[i]));
     s += hex;
     n = 1;
   }
@@ -352,8 +352,10 @@ TEST(Format, EveryRowIsWholeAndTheManualsTableSaysIt) {
     std::string adds = f.text[0] != '\0' ? std::string("adds ") + f.text : "";
     says(text, "drops ", !drops.empty());
     says(text, "adds ", !adds.empty());
-    ends(text,
-         f.tool == nullptr ? f.how : drops + (drops.empty() || adds.empty() ? "" : ", ") + adds);
+    std::string ending = f.tool == nullptr ? f.how : drops;
+    if (f.tool != nullptr && !drops.empty() && !adds.empty()) ending += ", ";
+    if (f.tool != nullptr) ending += adds;
+    ends(text, ending);
   }
   EXPECT_EQ(formatkeyed("nosuch"), nullptr);
 }

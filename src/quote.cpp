@@ -89,7 +89,9 @@ struct sink {
 
 }  // namespace
 
-std::size_t quotename(const char* name, std::size_t length, char* out, std::size_t size) {
+std::size_t quotename(const char* name, std::size_t length,
+                      char* out,  // NOLINT(readability-non-const-parameter): written through w
+                      std::size_t size) {
   const auto* s = reinterpret_cast<const unsigned char*>(name);
   sink w{out, size, 0};
   if (plain(s, length)) {

@@ -6,37 +6,20 @@
 // number of its records, reported as the allocation size. The run is six
 // steps over one state, each of which returns -1 to go on or the exit
 // status to end with; varnholt(1) lists every message and status.
-#include <sys/stat.h>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <initializer_list>
-#include <string_view>
 
 #include "advice.h"
 #include "count.h"
 #include "field.h"
 #include "format.h"
+#include "path.h"
 #include "quote.h"
 #include "report.h"
 
 namespace {
-
-// What is at the genotype path, looked at once, before anything is written.
-struct genotypepath {
-  bool toolong;              // argument 1 holds more than its field
-  char path[fieldsize + 1];  // the field without its trailing blanks
-  std::size_t length;
-  bool stdinput;  // the path is "-", standard input
-  bool socket;    // a socket is at the path
-  bool stream;    // what is read there cannot be read again by its name
-  // What diagnostics call it: "genotype file NAME", its kind where it is
-  // no file ("FIFO NAME"), or "standard input". A name is shown in the
-  // shell's $'...' quoting where a control character in it could end,
-  // rewrite or hide a line.
-  char noun[quotedsize(fieldsize) + 32];
-};
 
 // The whole state of a run, from the arguments to the count.
 struct runstate {
@@ -73,18 +56,31 @@ const char* const help =
     "other arguments they are file names like any other.\n"
     "See varnholt(1) for the details.\n";
 
-// Every diagnostic: one line on standard error, in the report layout, after
-// the program's name. If standard error fails there is nowhere better to
-// say so, and the run goes on as it would have.
-[[gnu::format(printf, 1, 2)]] void diagnose(const char* text, ...) {  // NOLINT(cert-dcl50-cpp)
+// Every diagnostic: one line on standard error (or, where that is the
+// genotype file, on standard output), in the report layout, after the
+// program's name. If the stream fails there is nowhere better to say so,
+// and the run goes on as it would have.
+void vdiagnose(int stream, const char* text, std::va_list values) {
   constexpr char name[] = "varnholt: ";
   char message[advicesize + quotedsize(fieldsize) + 256];
   std::memcpy(message, name, sizeof name - 1);
+  (void)std::vsnprintf(message + sizeof name - 1, sizeof message - (sizeof name - 1), text, values);
+  reportlabel(stream, message);
+}
+
+[[gnu::format(printf, 1, 2)]] void diagnose(const char* text, ...) {  // NOLINT(cert-dcl50-cpp)
   std::va_list values;
   va_start(values, text);
-  (void)std::vsnprintf(message + sizeof name - 1, sizeof message - (sizeof name - 1), text, values);
+  vdiagnose(tostderr, text, values);
   va_end(values);
-  reportlabel(tostderr, message);
+}
+
+[[gnu::format(printf, 2, 3)]] void diagnoseon(int stream, const char* text,  // NOLINT(cert-dcl50-cpp)
+                                              ...) {
+  std::va_list values;
+  va_start(values, text);
+  vdiagnose(stream, text, values);
+  va_end(values);
 }
 
 // A name as it is shown, NUL-terminated, in out.
@@ -108,37 +104,6 @@ const char* showfield(const char* field, std::size_t length, char (&out)[shownfi
     out[shown + 2] = '\0';
   }
   return out;
-}
-
-// Names the genotype file for diagnostics by what is at its path, as st
-// (valid where found) tells.
-void namegenotype(genotypepath* g, const struct stat& st, bool found) {
-  if (g->stdinput) {
-    std::strcpy(g->noun, "standard input");
-    return;
-  }
-  const char* kind = "genotype file ";
-  if (found && S_ISFIFO(st.st_mode)) kind = "FIFO ";
-  if (found && (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))) kind = "device ";
-  g->socket = found && S_ISSOCK(st.st_mode);
-  if (g->socket) kind = "socket ";
-  std::strcpy(g->noun, kind);
-  std::size_t at = std::strlen(kind);
-  showname(g->path, g->length, g->noun + at, sizeof g->noun - at);
-}
-
-// A path that names what this run alone can read: a pipe or FIFO, drained
-// by the count, or a descriptor of this process (/dev/fd/N, /proc/PID/fd/N,
-// /dev/stdin), gone once it ends. Advice cannot read it again by its name.
-bool readonce(const genotypepath& g, const struct stat& st, bool found) {
-  if (g.stdinput || (found && S_ISFIFO(st.st_mode))) return true;
-  std::string_view path(g.path, g.length);
-  if (path.starts_with("/dev/fd/") || path == "/dev/stdin") return true;
-  if (!path.starts_with("/proc/")) return false;
-  std::size_t slash = path.find('/', 6);
-  if (slash == std::string_view::npos) return false;
-  path.remove_prefix(slash);
-  return path.starts_with("/fd/");
 }
 
 // A report the caller never sees is a failed run, not a quiet success.
@@ -168,23 +133,6 @@ int helporversion(int argc, char** argv) {
   return -1;
 }
 
-// The stream the genotype file is, where reading it would read what this
-// run writes: standard output as a regular file, where the report would
-// land in the file it counts and change it; standard output or standard
-// error as a pipe or FIFO, which the count would wait on for ever. A
-// terminal is none of these: reading it reads what the user types.
-const char* ownoutput(const struct stat& in) {
-  bool pipe = S_ISFIFO(in.st_mode);
-  if (!pipe && !S_ISREG(in.st_mode)) return nullptr;
-  for (int fd : {tostdout, tostderr}) {
-    struct stat out {};
-    if (fd == tostderr && !pipe) break;
-    if (fstat(fd, &out) == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino)
-      return fd == tostdout ? "standard output: the report" : "standard error: the messages";
-  }
-  return nullptr;
-}
-
 // Takes the arguments as they were given.
 int takearguments(int argc, char** argv, runstate* r) {
   bool named = argc > 0 && argv[0] != nullptr && argv[0][0] != '\0';
@@ -196,23 +144,19 @@ int takearguments(int argc, char** argv, runstate* r) {
 
 // Takes the genotype path into its field and looks once at what is at it.
 // Where that is this run's own output, it is refused before anything is
-// written.
+// written into it: the message goes to standard error, or to standard
+// output where standard error is the file, or nowhere where both are.
 int lookatgenotype(const char* argument, char (&field)[fieldsize], genotypepath* g) {
-  g->toolong = setfield(field, argument) != 0;
-  g->length = trimmedlength(field, fieldsize);
-  std::memcpy(g->path, field, g->length);
-  g->path[g->length] = '\0';
-  g->stdinput = std::strcmp(g->path, "-") == 0;
-  struct stat in {};
-  bool found = (g->stdinput ? fstat(0, &in) : stat(g->path, &in)) == 0;
-  namegenotype(g, in, found);
-  g->stream = readonce(*g, in, found);
-  const char* own = found && !g->toolong && g->length > 0 ? ownoutput(in) : nullptr;
-  if (own != nullptr) {
-    diagnose("error: %s is %s would be written into it", g->noun, own);
-    return 1;
+  lookatpath(argument, field, g);
+  if (g->owned == 0) return -1;
+  bool report = (g->owned & ownreport) != 0;
+  int stream = tostderr;
+  if ((g->owned & ownmessages) != 0 && g->regular) stream = report ? -1 : tostdout;
+  if (stream >= 0) {
+    diagnoseon(stream, "error: %s is %s would be written into it", g->noun,
+               report ? "standard output: the report" : "standard error: the messages");
   }
-  return -1;
+  return 1;
 }
 
 // Echoes the two names. A wrong count is a warning only: missing
@@ -268,7 +212,7 @@ int checkpath(const runstate& r) {
   if (g.toolong) {
     // Opening the first 500 bytes would count, or create, a file the user
     // never named.
-    diagnose("error: cannot open genotype file: path longer than 500 bytes");
+    diagnose("error: cannot open genotype file: path longer than %zu bytes", fieldsize);
     return reportsize(0, 1);
   }
   // After the usage lines a missing first argument has been said already.
@@ -303,9 +247,11 @@ ending saykind(const runstate& r, const filekind& kind) {
                kind.format->name);
       char advice[advicesize];
       const genotypepath& g = r.genotype;
-      std::size_t n =
-          advise(*kind.format, g.stream ? nullptr : g.path, g.length,
-                 {r.programname, r.arguments[1], r.arguments[2]}, advice, sizeof advice - 1);
+      adviceplace place{};
+      lookforadvice(g, *kind.format, &place);
+      std::size_t n = advise(*kind.format, g.stream ? nullptr : g.path, g.length,
+                             {r.programname, r.arguments[1], r.arguments[2]}, place, advice,
+                             sizeof advice - 1);
       advice[n < sizeof advice ? n : sizeof advice - 1] = '\0';
       diagnose("to count its records, %s", advice);
       return {1, false};
@@ -363,7 +309,7 @@ filekind kindread(const runstate& r) {
   const countresult& c = r.count;
   const genotypepath& g = r.genotype;
   return kindof({c.head, c.headlength, c.tail, c.taillength,
-                 c.ended && c.bytes == static_cast<std::int64_t>(c.headlength),
+                 c.ended && c.bytes == static_cast<std::int64_t>(c.headlength), g.regular,
                  g.stdinput ? nullptr : g.path, g.length, c.nul});
 }
 

@@ -13,6 +13,7 @@
 struct magicbytes {
   std::size_t at;
   std::string_view bytes;
+  const char* note = nullptr;  // which of the format's files start so, where it has several
 };
 
 // The first bytes that take code to tell, each test named once.
@@ -43,6 +44,7 @@ struct fileformat {
   const char* name = nullptr;    // as an error names it: "gzip-compressed", "BCF (binary VCF)"
   const char* tool = nullptr;    // writes the text of a named file to standard output:
                                  // "gzip -dc"; nullptr where no one command does
+  const char* package = nullptr;  // the Debian package of tool's (or plink's) program
   const char* suffixes = "";     // the endings of its files' names, blank-separated, where the text
                                  // file drops one (".gz .bgz") or they tell what a file holds
   const char* text = "";         // what the text file's name gets in the place of a suffix
@@ -51,11 +53,16 @@ struct fileformat {
   const char* list = nullptr;    // for an archive: a command that lists its members, one a line,
                                  // '@' where the archive's name goes; nullptr for one stream
   const char* files = nullptr;   // and one that counts the files among those lines
+  const char* plink = nullptr;   // for a PLINK file, beside the words: the program that writes
+                                 // its fileset's samples as a .ped file, "plink2"
+  const char* fileset = nullptr;  // and the ending of the file's own name in the fileset: ".pgen"
   magicbytes magic[3] = {};      // its files start so, any of these; none where the test tells
   formattest test = testnone;    // or the named test that tells it
+  std::string_view start = {};   // where the test tells: the first bytes all its files have
   bool needsnul = false;         // its magic is one a text file may start with: named only where
                                  // the file holds a NUL, as every real one does
   bool compressed = false;       // a whole file that is only the first bytes of its magic is cut
+  bool bgzf = false;             // a BGZF file of it ends in BGZF's end-of-file block, or is cut
   const char* within = nullptr;  // the key of the format whose files, named with one of this
                                  // format's suffixes, hold this one: "gzip" for BCF
 };
@@ -69,9 +76,15 @@ extern const std::size_t formatcount;
 const fileformat* formatkeyed(std::string_view key);
 
 // The length of the one of format's suffixes that name[0, length) ends
-// with, 0 where none. A suffix is never the whole of the last component:
-// neither .gz nor d/.gz has one, and no byte before name is read.
+// with, in any case (X.BAM is a BAM's name), 0 where none. A compressed
+// tar takes every compressed tar's suffix: a .tlz is lzma's or lzip's. A
+// suffix is never the whole of the last component: neither .gz nor d/.gz
+// has one, and no byte before name is read.
 std::size_t suffixof(const fileformat& format, const char* name, std::size_t length);
+
+// The words that say how a format's test tells it, as the manual gives
+// them: "6c 1b, then 00 or 01".
+const char* testwords(formattest test);
 
 // What the bytes say.
 enum fileshape : int {
@@ -98,6 +111,7 @@ struct filebytes {
   const char* tail;  // its last bytes, where its end could be read at once; else none
   std::size_t taillength;
   bool whole;        // head holds the whole file
+  bool regular;      // it is a regular file: its name is what the user keeps it under
   const char* name;  // its path, for the suffix of what a format holds; nullptr
                      // for standard input
   std::size_t namelength;
@@ -113,7 +127,10 @@ struct filebytes {
 // another (a gzip file named .bcf is BCF, one named .tgz a tar archive). A
 // file that is only the first bytes of a compressed format's magic, and a
 // BGZF file whose end was read and is not BGZF's end-of-file block, are
-// cut short. Anything else holding a NUL is binary data.
+// cut short, and so is a regular file shorter than the first bytes of the
+// format its name says, and the start of them: an empty .vcf.gz is a
+// download or a compression that died. Anything else holding a NUL is
+// binary data.
 filekind kindof(const filebytes& bytes);
 
 #endif  // VARNHOLT_FORMAT_H_

@@ -226,8 +226,9 @@ TEST_F(Varnholt, CountsStreamsAndFilesOfNoStatedSize) {
        "sparse p 1/'",
        " genotype file=sparse.gz\n pattern file=p\n Number of pos=           1\n varnholt: error: "
        "genotype file sparse.gz is gzip-compressed, not text: its line feeds are not records\n"
-       " varnholt: to count its records, run: (set -C; exec >sparse || exit; gzip -dc sparse.gz "
-       "|| { rm -f sparse; exit 1; }) && V sparse p 1\n"
+       " varnholt: to count its records, run: (set -C; [ -x \"$(command -v gzip)\" ] || { echo "
+       ">&2 gzip cannot be run: install the Debian package gzip; exit 1; }; exec >sparse || exit; "
+       "gzip -dc sparse.gz || { rm -f sparse; exit 1; }) && V sparse p 1\n"
        " allocation size=           0\nstatus=1\n"},
       // An endless stream of records ends once no allocation size can fit.
       {"yes '' | \"$V\" - p 1 2>&1; echo status=$?",
@@ -272,9 +273,8 @@ TEST_F(Varnholt, RefusesWhatIsNotTextAndSaysHowToCountIt) {
   const std::string gzippipe =
       " varnholt: to count its records, put gzip -dc between what writes it and varnholt, under "
       "set -o pipefail\n";
-  const std::string fromtar =
-      " varnholt: to count its records, take the file to count out of it with tar -xf, and count "
-      "that\n";
+  const std::string nopipe =
+      " varnholt: to count its records, name the archive itself: its tool reads no pipe\n";
   const std::string gz = "printf '\\037\\213\\010\\000\\n' > g.gz; ";
   const std::string bgzfend =
       "printf '\\037\\213\\010\\004\\000\\000\\000\\000\\000\\377\\006\\000BC"
@@ -285,14 +285,17 @@ TEST_F(Varnholt, RefusesWhatIsNotTextAndSaysHowToCountIt) {
       {"printf 'l\\033\\001\\377' > g.bed; \"$V\" g.bed p 1",
        error + "genotype file g.bed is a PLINK 1 .bed file" + notrecords +
            " varnholt: to count its records, make a text file of it with plink1.9 (or plink) "
-           "--bfile and --recode\n"},
+           "--bfile and --recode; missing beside it: g.bim and g.fam\n"},
       {"printf '\\037\\213' > g.gz; \"$V\" g.gz p 1",
        error + "genotype file g.gz is gzip-compressed" + cut},
-      // A compressed tar is a tar, named by tar's suffixes for it.
-      {"seq 3 > t; tar -czf t.tar.gz t; \"$V\" t.tar.gz p 1",
-       error + "genotype file t.tar.gz is a gzip-compressed tar archive" + notrecords + fromtar},
-      {"seq 3 > t; tar -czf t.tgz t; \"$V\" t.tgz p 1",
-       error + "genotype file t.tgz is a gzip-compressed tar archive" + notrecords + fromtar},
+      // Shorter than the start its name says: a download or compression
+      // that died; never a .bed, which may be UCSC's, nor what a pipe holds.
+      {": > g.vcf.gz; \"$V\" g.vcf.gz p 1", error + "genotype file g.vcf.gz is gzip-compressed" + cut},
+      {"printf '\\037' > g1.vcf.gz; \"$V\" g1.vcf.gz p 1",
+       error + "genotype file g1.vcf.gz is gzip-compressed" + cut},
+      {": > r.BAM; \"$V\" r.BAM p 1", error + "genotype file r.BAM is BAM (binary SAM)" + cut},
+      {": > u.bed; \"$V\" u.bed p 1", "", "1", 0},
+      {": | \"$V\" - p 1 < /dev/null", "", "1", 0},
       // NumPy's arrays, as numpy.savez writes them where numpy is.
       {"/usr/bin/python3 -c 'import numpy; numpy.savez(\"a.npz\", a=[1])' 2>/dev/null || "
        "printf 'PK\\003\\004\\000' >a.npz; \"$V\" a.npz p 1",
@@ -302,7 +305,7 @@ TEST_F(Varnholt, RefusesWhatIsNotTextAndSaysHowToCountIt) {
       // Its mark is at 257 to 262: the first bytes are waited for, in pieces.
       {"seq 300 > t; tar -cf t.tar t; { head -c 262 t.tar; sleep 0.2; tail -c +263 t.tar; } | "
        "\"$V\" - p 1",
-       error + "standard input is a tar archive" + notrecords + fromtar},
+       error + "standard input is a tar archive" + notrecords + nopipe},
       // BGZF's end is read where reading began, after a line the shell took.
       {"{ printf 'x\\n'; " + bgzfend + "; head -c 1100000 /dev/zero; " + bgzfend +
            "; } > l.gz; { read -r l; \"$V\" - p 1; } < l.gz",
@@ -337,8 +340,10 @@ TEST_F(Varnholt, RefusesWhatIsNotTextAndSaysHowToCountIt) {
     cases.push_back(
         {gz + "\"$V\" /proc/self/cwd/g.gz p 1",
          error + "genotype file /proc/self/cwd/g.gz is gzip-compressed" + notrecords +
-             " varnholt: to count its records, run: (set -C; exec >/proc/self/cwd/g || exit; gzip "
-             "-dc /proc/self/cwd/g.gz || { rm -f /proc/self/cwd/g; exit 1; }) && " +
+             " varnholt: to count its records, run: (set -C; [ -x \"$(command -v gzip)\" ] || { "
+             "echo >&2 gzip cannot be run: install the Debian package gzip; exit 1; }; exec "
+             ">/proc/self/cwd/g || exit; gzip -dc /proc/self/cwd/g.gz || { rm -f /proc/self/cwd/g; "
+             "exit 1; }) && " +
              program + " /proc/self/cwd/g p 1\n"});
   }
   // A NUL anywhere in a 300,000-byte text, and 4,096 after the first
@@ -398,7 +403,7 @@ for name in 'a;rm -f x.gz' 'my geno.gz' "it's.gz" '$(rm x.gz)' '`rm x.gz`' -h.gz
   "$(printf 'tab\tb.gz')" "$(printf 'evil\342\200\256zg.gz')" noext; do
   printf 'a\nb\nc\n' | gzip > "./$name"
   size "$name"
-done; ls noext.txt x.gz
+done; ls noext* x.gz
 printf 'a\nb\nc\n' | iconv -t UTF-16 > u16.txt; size u16.txt
 printf 'a\nb\nc\n' | iconv -t UTF-16BE > u16be.txt; size u16be.txt
 printf '\351\nb\nc\n' | iconv -f LATIN1 -t UTF-16LE > u16le.txt; size u16le.txt
@@ -411,14 +416,52 @@ seq 1 20000 | gzip | head -c 2000 > cut.gz
 bash -c "$(advice cut.gz)" 2>/dev/null; echo "cut: $? $(ls cut*)"
 echo kept > kept; echo a | gzip > kept.gz
 bash -c "$(advice kept.gz)" 2>/dev/null; echo "exists: $? $(cat kept)"
+printf 'a\nb\nc\n' > g.vcf; tar -czf g.TGZ g.vcf; echo edited > g.vcf; size g.TGZ; cat g.vcf
+seq 3 > t3; tar -cf t3.tar t3; size t3.tar; ls t3.tar*
+as() { if [ "$(id -u)" = 0 ]; then setpriv --reuid=65534 --regid=65534 --clear-groups "$@"; else "$@"; fi; }
+mkdir ro; seq 3 | gzip > ro/r.vcf.gz; chmod 555 ro; chmod 777 .
+as "$V" ro/r.vcf.gz p 1 2>&1 | sed -n 's/^ varnholt: to count its records, run: //p' > paste
+as bash paste | sed -n 's/^ allocation size= *//p'; ls r.vcf ro
+(cd ro && as "$V" r.vcf.gz p 1 2>&1 | sed -n 's/^ varnholt: to count its records, run: //p' > ../paste)
+(cd ro && as bash ../paste) | sed -n 's/^ allocation size= *//p'; ls ro
 )sh";
   std::string expected =
-      "4\n4\n4\n4\n4\n4\n4\n4\n4\nnoext.txt\nx.gz\n4\n4\n4\n4\n4\n4\ncut: 1 cut.gz\nexists: 1 "
-      "kept\n";
+      "4\n4\n4\n4\n4\n4\n4\n4\n4\nnoext\nx.gz\n4\n4\n4\n4\n4\n4\ncut: 1 cut.gz\nexists: 1 "
+      "kept\n4\nedited\n4\nt3.tar\nt3.tar.txt\n4\nr.vcf\n\nro:\nr.vcf.gz\n4\nr.vcf.gz\n";
+  // The field's tools write their own files, where they are installed.
+  auto has = [](const char* tool) {
+    bool there = access((std::string("/usr/bin/") + tool).c_str(), X_OK) == 0;
+    if (!there) std::printf("rows skipped: no %s\n", tool);
+    return there;
+  };
+  if (has("samtools")) {
+    // What a name says nothing of is read through a pipe, and named there.
+    script += R"sh(printf '@HD\tVN:1.6\nr1\t4\t*\t0\t0\t*\t*\t0\t0\tA\tI\n' > r.sam
+samtools view -b -o reads.dat r.sam; samtools view -b -o X.BAM r.sam
+bash -c "$(advice reads.dat)" 2>&1 | grep -o 'standard input is BAM'; ls reads.dat*
+size X.BAM; ls X.*
+)sh";
+    expected += "standard input is BAM\nreads.dat\n4\nX.BAM\nX.sam\n";
+  }
+  if (has("lzip")) {
+    script += "tar -cf - t3 | lzip > t.tlz; size t.tlz; cat t\n";
+    expected += "4\n1\n2\n3\n";
+  }
+  // A fileset's samples, under a prefix no file starts with: a second run
+  // takes the next.
+  if (has("plink1.9") && has("plink2")) {
+    script += R"sh(plink1.9 --dummy 7 11 --make-bed --out xb >/dev/null
+plink2 --dummy 5 11 --make-pgen vzs --out xz >/dev/null; plink2 --dummy 6 11 --make-bpgen --out xp >/dev/null
+size xb.bed; size xb.bed; size xz.pgen; size xp.pgen; ls xb.samples* | tr '\n' ' '; echo
+)sh";
+    expected += "8\n8\n6\n7\nxb.samples.log xb.samples.map xb.samples.ped xb.samples2.log "
+                "xb.samples2.map xb.samples2.ped \n";
+  }
   // Archives: one file is counted, two are refused.
   if (access("/usr/bin/zip", X_OK) == 0 && access("/usr/bin/unzip", X_OK) == 0) {
     script += R"sh(seq 10 > ten; seq 20 > twenty; zip -q 'one a.zip' ten; zip -q two.zip ten twenty
 size 'one a.zip'; bash -c "$(advice two.zip)" 2>&1; echo "two: $? $(ls two*)"
+PATH=/nonexistent /bin/bash -c "$(advice 'one a.zip')" 2>&1; echo "missing: $?"
 head -c 100 'one a.zip' > cut.zip; bash -c "$(advice cut.zip)" 2>err; s=$?
 tail -n 1 err; echo "cut: $s $(ls cut.z*)"
 c() { printf '\001%.0s' $(seq "$1"); }
@@ -429,6 +472,7 @@ bash paste 2>/dev/null | sed -n 's/^ allocation size= *//p'
 )sh";
     expected +=
         "11\ntwo.zip does not hold exactly one file\ntwo: 1 two.zip\n"
+        "unzip cannot be run: install the Debian package unzip\nmissing: 1\n"
         "cut.zip is cut short or corrupt\ncut: 1 cut.zip\n11\n";
   }
   expectrun(shell(script, here()), expected, "", 0, script);
@@ -465,9 +509,12 @@ TEST_F(Varnholt, FailsWhenStandardOutputCannotBeWrittenNotStandardError) {
       {"echo a > g.txt; \"$V\" g.txt p 1 2>&1 >>g.txt; echo status=$?; cat g.txt",
        " varnholt: error: genotype file g.txt is standard output: the report would be written "
        "into it\nstatus=1\na\n"},
-      // Standard error is no report: a file it appends to is counted.
-      {"echo a > g.txt; \"$V\" g.txt p 1 2>>g.txt; echo status=$?",
-       report("g.txt", "p", "1", "2") + "status=0\n"},
+      // Standard error as the file: refused too, said on standard output,
+      // or nowhere where that is the file as well.
+      {"echo a > g.txt; \"$V\" g.txt p 123456 2>>g.txt; echo status=$?; cat g.txt",
+       " varnholt: error: genotype file g.txt is standard error: the messages would be written "
+       "into it\nstatus=1\na\n"},
+      {"echo a > g.txt; \"$V\" g.txt p 1 >>g.txt 2>&1; echo status=$?; cat g.txt", "status=1\na\n"},
       {"\"$V\" /dev/null p 1 >/dev/null; echo status=$?", "status=0\n"},
       {"echo a > g.txt; ln -s g.txt l.txt; \"$V\" - p 1 <l.txt 2>&1 >>g.txt; echo status=$?; cat "
        "g.txt",

@@ -2,6 +2,7 @@
 #include "format.h"
 
 #include "advice.h"
+#include "formattable.h"
 
 #include <gtest/gtest.h>
 
@@ -252,6 +253,19 @@ TEST(Format, EveryRowIsWhole) {
     }
   }
   EXPECT_EQ(formatkeyed("nosuch"), nullptr);
+}
+
+// The manual's table is written from the rows; one, as tbl takes it.
+TEST(Format, WritesItsRowOfTheManualsTable) {
+  char page[1024] = {};
+  std::FILE* out = fmemopen(page, sizeof page - 1, "w");
+  ASSERT_NE(out, nullptr);
+  writeformatrow(*formatkeyed("bcf"), out);
+  std::fclose(out);
+  EXPECT_STREQ(page,
+               "T{\n\\&BCF (binary VCF)\nT}\tT{\n\\&\"BCF\" 02 02 or \"BCF\" 02 01, and a NUL "
+               "anywhere; or gzip\\-compressed and named .bcf\nT}\tT{\n\\&\\fBbcftools view "
+               "\\-\\-no\\-version\\fP (bcftools); drops .bcf, adds .vcf\nT}\n");
 }
 
 }  // namespace

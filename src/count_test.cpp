@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "count.h"
+#include "format.h"
 
 #include <gtest/gtest.h>
 
@@ -71,7 +72,7 @@ TEST_F(Count, CountsLinesAndKeepsTheFirstAndLastBytes) {
   static countresult result;
   for (const Case& c : cases) {
     std::string path = file(std::to_string(i++) + ".geno", c.content);
-    ASSERT_EQ(countstart(path.c_str(), 263, &result), countdone) << path;
+    ASSERT_EQ(countstart(path.c_str(), formatheadsize, &result), countdone) << path;
     EXPECT_EQ(countrest(&result), countdone) << path;
     EXPECT_EQ(result.nul, c.nul) << path;
     EXPECT_EQ(result.records, c.records) << path;  // at a NUL, those before it
@@ -97,12 +98,9 @@ TEST(AllocationSize, IsOneMoreThanTheRecordsUpToTheLargest32BitCount) {
     std::int32_t na;
   };
   const Case cases[] = {
-      {0, 0, 1},
-      {120, 0, 121},
       {INT32_MAX - 1LL, 0, INT32_MAX},
       {INT32_MAX, 1, -5},
-      {INT32_MAX + 1LL, 1, -5},
-      {INT64_MAX, 1, -5},
+      {INT64_MAX, 1, -5},  // a narrowing to 32 bits would wrap it below the boundary
   };
   for (const Case& c : cases) {
     std::int32_t na = -5;

@@ -13,16 +13,15 @@
 #include <sstream>
 #include <string>
 
+#include "vectors.h"
+
 namespace {
 
-// The start of a BGZF file as bgzip writes it (a VCF inside), and the
-// empty member every BGZF file ends with.
+// The start of a BGZF file as bgzip writes it, a VCF inside.
 const std::string bgzfvcf(
     "\x1f\x8b\x08\x04\x00\x00\x00\x00\x00\xff\x06\x00\x42\x43\x02\x00\x94\x00\x53\x56\x4e\xcb"
     "\xcc\x49\x4d\xcb\x2f\xca\x4d\x2c\xb1\x0d\x73\x76\x2b\x33\xd1\x33\xe2\x52\x56\x76\xf3\xf4",
     44);
-const std::string bgzfend(
-    "\x1f\x8b\x08\x04\0\0\0\0\0\xff\x06\0BC\x02\0\x1b\0\x03\0\0\0\0\0\0\0\0\0", 28);
 // Longer than the last bytes looked at, so that its closing mark is theirs.
 const std::string parquet = std::string("PAR1\x15\x04\x15\0", 8) + std::string(30, 'x') + "PAR1";
 

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "harness.h"
+#include "vectors.h"
 
 namespace {
 
@@ -237,8 +238,6 @@ TEST_F(Varnholt, CountsStreamsAndFilesOfNoStatedSize) {
        " allocation size=           0\nstatus=1\n"},
   };
   // A BGZF member, a hole, and BGZF's end-of-file block past 2 GiB.
-  const std::string bgzfend(
-      "\x1f\x8b\x08\x04\0\0\0\0\0\xff\x06\0BC\x02\0\x1b\0\x03\0\0\0\0\0\0\0\0\0", 28);
   std::string sparsepath = write("sparse.gz", bgzfend);
   ASSERT_EQ(truncate(sparsepath.c_str(), (1LL << 31) + 1 - 28), 0);
   int fd = open(sparsepath.c_str(), O_WRONLY | O_APPEND);
@@ -276,9 +275,6 @@ TEST_F(Varnholt, RefusesWhatIsNotTextAndSaysHowToCountIt) {
   const std::string nopipe =
       " varnholt: to count its records, name the archive itself: its tool reads no pipe\n";
   const std::string gz = "printf '\\037\\213\\010\\000\\n' > g.gz; ";
-  const std::string bgzfend =
-      "printf '\\037\\213\\010\\004\\000\\000\\000\\000\\000\\377\\006\\000BC"
-      "\\002\\000\\033\\000\\003\\000\\000\\000\\000\\000\\000\\000\\000\\000'";
   std::vector<Refusal> cases = {
       {gz + "\"$V\" - p 1 <g.gz",
        error + "standard input is gzip-compressed" + notrecords + gzippipe},
@@ -290,7 +286,8 @@ TEST_F(Varnholt, RefusesWhatIsNotTextAndSaysHowToCountIt) {
        error + "genotype file g.gz is gzip-compressed" + cut},
       // Shorter than the start its name says: a download or compression
       // that died; never a .bed, which may be UCSC's, nor what a pipe holds.
-      {": > g.vcf.gz; \"$V\" g.vcf.gz p 1", error + "genotype file g.vcf.gz is gzip-compressed" + cut},
+      {": > g.vcf.gz; \"$V\" g.vcf.gz p 1",
+       error + "genotype file g.vcf.gz is gzip-compressed" + cut},
       {"printf '\\037' > g1.vcf.gz; \"$V\" g1.vcf.gz p 1",
        error + "genotype file g1.vcf.gz is gzip-compressed" + cut},
       {": > r.BAM; \"$V\" r.BAM p 1", error + "genotype file r.BAM is BAM (binary SAM)" + cut},
@@ -307,8 +304,8 @@ TEST_F(Varnholt, RefusesWhatIsNotTextAndSaysHowToCountIt) {
        "\"$V\" - p 1",
        error + "standard input is a tar archive" + notrecords + nopipe},
       // BGZF's end is read where reading began, after a line the shell took.
-      {"{ printf 'x\\n'; " + bgzfend + "; head -c 1100000 /dev/zero; " + bgzfend +
-           "; } > l.gz; { read -r l; \"$V\" - p 1; } < l.gz",
+      {"{ printf 'x\\n'; cat end.bgzf; head -c 1100000 /dev/zero; cat end.bgzf; } > l.gz; { read "
+       "-r l; \"$V\" - p 1; } < l.gz",
        error + "standard input is gzip-compressed" + notrecords + gzippipe},
       // Named as what is at the path, in words that fit what reads it once.
       {"mkfifo g.bcf; gzip -c </dev/null > g.bcf & \"$V\" g.bcf p 1",
@@ -375,6 +372,7 @@ TEST_F(Varnholt, RefusesWhatIsNotTextAndSaysHowToCountIt) {
              fed});
     }
   }
+  write("end.bgzf", bgzfend);
   Options options = here();
   options.env = shimmed({std::string("SHIM=") + VARNHOLT_FAILREAD_NAME});
   for (const Refusal& c : cases) {
@@ -454,8 +452,9 @@ size X.BAM; ls X.*
 plink2 --dummy 5 11 --make-pgen vzs --out xz >/dev/null; plink2 --dummy 6 11 --make-bpgen --out xp >/dev/null
 size xb.bed; size xb.bed; size xz.pgen; size xp.pgen; ls xb.samples* | tr '\n' ' '; echo
 )sh";
-    expected += "8\n8\n6\n7\nxb.samples.log xb.samples.map xb.samples.ped xb.samples2.log "
-                "xb.samples2.map xb.samples2.ped \n";
+    expected +=
+        "8\n8\n6\n7\nxb.samples.log xb.samples.map xb.samples.ped xb.samples2.log "
+        "xb.samples2.map xb.samples2.ped \n";
   }
   // Archives: one file is counted, two are refused.
   if (access("/usr/bin/zip", X_OK) == 0 && access("/usr/bin/unzip", X_OK) == 0) {

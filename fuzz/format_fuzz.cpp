@@ -33,11 +33,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::int64_t nul = first != nullptr ? static_cast<const char*>(first) - head.data() : -1;
   // A NUL further on, past the bytes, in a file that is not all here.
   if (nul < 0 && !whole && (flags & 0x40) != 0) nul = static_cast<std::int64_t>(length + split);
-  filebytes bytes{head.data(), head.size(),
-                  tail.data(), (flags & 2) != 0 ? tail.size() : 0,
-                  whole,       (flags & 0x10) != 0,
+  filebytes bytes{head.data(),
+                  head.size(),
+                  tail.data(),
+                  (flags & 2) != 0 ? tail.size() : 0,
+                  whole,
+                  (flags & 0x10) != 0,
                   (flags & 0x80) != 0 ? nullptr : name.data(),
-                  name.size(), nul};
+                  name.size(),
+                  nul};
   filekind kind = kindof(bytes);
   switch (kind.shape) {
     case shapetext:

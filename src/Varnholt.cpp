@@ -75,7 +75,8 @@ void vdiagnose(int stream, const char* text, std::va_list values) {
   va_end(values);
 }
 
-[[gnu::format(printf, 2, 3)]] void diagnoseon(int stream, const char* text,  // NOLINT(cert-dcl50-cpp)
+[[gnu::format(printf, 2, 3)]] void diagnoseon(int stream,
+                                              const char* text,  // NOLINT(cert-dcl50-cpp)
                                               ...) {
   std::va_list values;
   va_start(values, text);
@@ -249,9 +250,9 @@ ending saykind(const runstate& r, const filekind& kind) {
       const genotypepath& g = r.genotype;
       adviceplace place{};
       lookforadvice(g, *kind.format, &place);
-      std::size_t n = advise(*kind.format, g.stream ? nullptr : g.path, g.length,
-                             {r.programname, r.arguments[1], r.arguments[2]}, place, advice,
-                             sizeof advice - 1);
+      std::size_t n =
+          advise(*kind.format, g.stream ? nullptr : g.path, g.length,
+                 {r.programname, r.arguments[1], r.arguments[2]}, place, advice, sizeof advice - 1);
       advice[n < sizeof advice ? n : sizeof advice - 1] = '\0';
       diagnose("to count its records, %s", advice);
       return {1, false};

@@ -86,8 +86,10 @@ inline constexpr std::string_view counts = "counts ";
 inline constexpr std::string_view samplesfam = ": one record a sample, as many as the lines of ";
 inline constexpr std::string_view samplespsam = ": one record a sample, as many as the samples of ";
 inline constexpr std::string_view besides = "; ";
-inline constexpr std::string_view herefolder = "the text goes in the current folder: the file's own cannot be written";
-inline constexpr std::string_view herelong = "the text goes in the current folder: beside the file its name is too long";
+inline constexpr std::string_view herefolder =
+    "the text goes in the current folder: the file's own cannot be written";
+inline constexpr std::string_view herelong =
+    "the text goes in the current folder: beside the file its name is too long";
 inline constexpr std::string_view pipedunknown =
     "through a pipe, writing nothing: the file's name does not say what it holds";
 inline constexpr std::string_view pipednowhere =
@@ -119,18 +121,18 @@ inline constexpr std::size_t advicewords = 11;
 // beside it, or a PLINK fileset's in the current folder, with two tools
 // checked (a compressed tar's), the row's commands and the longest reason.
 inline constexpr std::size_t adviceglue =
-    advicetext::length({advicetext::run, advicetext::noclobber, advicetext::liststart,
-                        advicetext::listfailed, advicetext::cut, advicetext::orfail,
-                        advicetext::countfiles, advicetext::onefile, advicetext::notone,
-                        advicetext::orfail, advicetext::into, advicetext::orexit,
-                        advicetext::orremove, advicetext::removed, advicetext::plinkguard,
-                        advicetext::plinkeach, advicetext::plinkexists, advicetext::plinkbpfile,
-                        advicetext::plinkvzs, advicetext::plinkexport, advicetext::plinklog,
-                        advicetext::plinkwritten, advicetext::plinkped, advicetext::comment,
-                        advicetext::counts, advicetext::samplespsam, advicetext::besides,
+    advicetext::length({advicetext::run,          advicetext::noclobber,   advicetext::liststart,
+                        advicetext::listfailed,   advicetext::cut,         advicetext::orfail,
+                        advicetext::countfiles,   advicetext::onefile,     advicetext::notone,
+                        advicetext::orfail,       advicetext::into,        advicetext::orexit,
+                        advicetext::orremove,     advicetext::removed,     advicetext::plinkguard,
+                        advicetext::plinkeach,    advicetext::plinkexists, advicetext::plinkbpfile,
+                        advicetext::plinkvzs,     advicetext::plinkexport, advicetext::plinklog,
+                        advicetext::plinkwritten, advicetext::plinkped,    advicetext::comment,
+                        advicetext::counts,       advicetext::samplespsam, advicetext::besides,
                         advicetext::pipednowhere}) +
-    2 * advicetext::length({advicetext::checkstart, advicetext::checkmiddle,
-                            advicetext::checkwhy, advicetext::orfail}) +
+    2 * advicetext::length({advicetext::checkstart, advicetext::checkmiddle, advicetext::checkwhy,
+                            advicetext::orfail}) +
     10 * rowwordsize + 16;  // the blanks between words
 
 // The most bytes advise() writes, for fields of any bytes.

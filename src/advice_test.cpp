@@ -71,7 +71,8 @@ TEST(Advice, WritesTheTextWhereItCanUnderANameThatSaysWhatItIs) {
       // A PLINK fileset: its samples, under a prefix no file starts with.
       {advice("pgen", "x.pgen", {true, true, plinkpvarzst | plinkpsam, 2, 1}),
        "run: ([ -x \"$(command -v plink2)\" ] || { echo >&2 plink2 cannot be run: install the "
-       "Debian package plink2; exit 1; }; for s in ped map log nosex hh; do [ ! -e x.samples2.\"$s\" "
+       "Debian package plink2; exit 1; }; for s in ped map log nosex hh; do [ ! -e "
+       "x.samples2.\"$s\" "
        "] || { echo >&2 x.samples2.\"$s\" exists; exit 1; }; done; plink2 --pfile x vzs --export "
        "ped --out x.samples2 >&2 || { rm -f x.samples2.{ped,map,log,nosex,hh}; exit 1; }) && "
        "varnholt x.samples2.ped p 250  # counts x.samples2.ped: one record a sample, as many as "
@@ -79,7 +80,8 @@ TEST(Advice, WritesTheTextWhereItCanUnderANameThatSaysWhatItIs) {
       {advice("bed", "d/x.bed", {true, true, plinkbim, 1, 1}),
        "make a text file of it with plink1.9 (or plink) --bfile and --recode; missing beside it: "
        "d/x.fam"},
-      {advice("bed", "x.dat"), "make a text file of it with plink1.9 (or plink) --bfile and --recode"},
+      {advice("bed", "x.dat"),
+       "make a text file of it with plink1.9 (or plink) --bfile and --recode"},
       // No name to paste, or no tool.
       {advice("gzip", nullptr),
        "put gzip -dc between what writes it and varnholt, under set -o pipefail"},

@@ -40,31 +40,31 @@ enum formattest : int {
 // One format other than text: how it is named, how its files start, and
 // how its records become text.
 struct fileformat {
-  const char* key = nullptr;     // unique and short, for the tests: "gzip"
-  const char* name = nullptr;    // as an error names it: "gzip-compressed", "BCF (binary VCF)"
-  const char* tool = nullptr;    // writes the text of a named file to standard output:
-                                 // "gzip -dc"; nullptr where no one command does
+  const char* key = nullptr;      // unique and short, for the tests: "gzip"
+  const char* name = nullptr;     // as an error names it: "gzip-compressed", "BCF (binary VCF)"
+  const char* tool = nullptr;     // writes the text of a named file to standard output:
+                                  // "gzip -dc"; nullptr where no one command does
   const char* package = nullptr;  // the Debian package of tool's (or plink's) program
-  const char* suffixes = "";     // the endings of its files' names, blank-separated, where the text
-                                 // file drops one (".gz .bgz") or they tell what a file holds
-  const char* text = "";         // what the text file's name gets in the place of a suffix
-  const char* how = nullptr;     // where tool is nullptr: what to do instead, after "to count
-                                 // its records, "
-  const char* list = nullptr;    // for an archive: a command that lists its members, one a line,
-                                 // '@' where the archive's name goes; nullptr for one stream
-  const char* files = nullptr;   // and one that counts the files among those lines
-  const char* plink = nullptr;   // for a PLINK file, beside the words: the program that writes
-                                 // its fileset's samples as a .ped file, "plink2"
+  const char* suffixes = "";    // the endings of its files' names, blank-separated, where the text
+                                // file drops one (".gz .bgz") or they tell what a file holds
+  const char* text = "";        // what the text file's name gets in the place of a suffix
+  const char* how = nullptr;    // where tool is nullptr: what to do instead, after "to count
+                                // its records, "
+  const char* list = nullptr;   // for an archive: a command that lists its members, one a line,
+                                // '@' where the archive's name goes; nullptr for one stream
+  const char* files = nullptr;  // and one that counts the files among those lines
+  const char* plink = nullptr;  // for a PLINK file, beside the words: the program that writes
+                                // its fileset's samples as a .ped file, "plink2"
   const char* fileset = nullptr;  // and the ending of the file's own name in the fileset: ".pgen"
-  magicbytes magic[3] = {};      // its files start so, any of these; none where the test tells
-  formattest test = testnone;    // or the named test that tells it
-  std::string_view start = {};   // where the test tells: the first bytes all its files have
-  bool needsnul = false;         // its magic is one a text file may start with: named only where
-                                 // the file holds a NUL, as every real one does
-  bool compressed = false;       // a whole file that is only the first bytes of its magic is cut
-  bool bgzf = false;             // a BGZF file of it ends in BGZF's end-of-file block, or is cut
-  const char* within = nullptr;  // the key of the format whose files, named with one of this
-                                 // format's suffixes, hold this one: "gzip" for BCF
+  magicbytes magic[3] = {};       // its files start so, any of these; none where the test tells
+  formattest test = testnone;     // or the named test that tells it
+  std::string_view start = {};    // where the test tells: the first bytes all its files have
+  bool needsnul = false;          // its magic is one a text file may start with: named only where
+                                  // the file holds a NUL, as every real one does
+  bool compressed = false;        // a whole file that is only the first bytes of its magic is cut
+  bool bgzf = false;              // a BGZF file of it ends in BGZF's end-of-file block, or is cut
+  const char* within = nullptr;   // the key of the format whose files, named with one of this
+                                  // format's suffixes, hold this one: "gzip" for BCF
 };
 
 // Every format, in the order they are tried: the first that fits names

@@ -38,7 +38,8 @@ int main(int argc, char** argv) {
   bool failed = std::ferror(in) != 0 || std::ferror(out) != 0;
   std::fclose(in);
   failed = std::fclose(out) != 0 || failed;
-  if (rows != 1) std::fprintf(stderr, "%s: %d marks for the table of formats, not 1\n", argv[1], rows);
+  if (rows != 1)
+    std::fprintf(stderr, "%s: %d marks for the table of formats, not 1\n", argv[1], rows);
   if (failed) std::fprintf(stderr, "%s: cannot be written\n", argv[2]);
   return failed || rows != 1 ? 1 : 0;
 }

@@ -75,9 +75,8 @@ void vdiagnose(int stream, const char* text, std::va_list values) {
   va_end(values);
 }
 
-[[gnu::format(printf, 2, 3)]] void diagnoseon(int stream,
-                                              const char* text,  // NOLINT(cert-dcl50-cpp)
-                                              ...) {
+// NOLINTNEXTLINE(cert-dcl50-cpp): printf's arguments, checked by the compiler
+[[gnu::format(printf, 2, 3)]] void diagnoseon(int stream, const char* text, ...) {
   std::va_list values;
   va_start(values, text);
   vdiagnose(stream, text, values);

@@ -69,6 +69,7 @@ bool fits(const char* path, std::size_t length) {
 }
 
 // Checks that a tool's program can be run, before anything is written.
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the command, then its package
 void check(writer* w, const char* tool, const char* package) {
   std::size_t program = std::strcspn(tool, " ");
   w->text(at::checkstart);
@@ -230,8 +231,9 @@ void plinkline(writer* w, const fileformat& format, const name& fileset, const n
 }
 
 // X.samples, or X.samples2 to X.samples9, in out; its length.
-std::size_t samplesprefix(const char* fileset, std::size_t length, int n, char* out) {
-  std::memcpy(out, fileset, length);
+std::size_t samplesprefix(name fileset, int n, char* out) {
+  const std::size_t length = fileset.length;
+  std::memcpy(out, fileset.bytes, length);
   std::strcpy(out + length, ".samples");
   std::size_t end = length + std::strlen(".samples");
   if (n > 1) out[end++] = static_cast<char>('0' + n);
@@ -259,14 +261,14 @@ void plinkadvice(writer* w, const fileformat& format, const name& file, const ad
   }
   constexpr std::size_t longest = 6;  // ".nosex", the longest ending PLINK writes
   char beside[fieldsize + textendingsize];
-  std::size_t n = samplesprefix(fileset.bytes, fileset.length, place.samplesbeside, beside);
+  std::size_t n = samplesprefix(fileset, place.samplesbeside, beside);
   if (place.besidewritable && place.samplesbeside > 0 && fits(beside, n + longest)) {
     plinkline(w, format, fileset, {beside, n}, place.plinkfiles, run, "");
     return;
   }
   std::size_t base = basestart(fileset.bytes, fileset.length);
   char here[fieldsize + textendingsize];
-  n = samplesprefix(fileset.bytes + base, fileset.length - base, place.sampleshere, here);
+  n = samplesprefix({fileset.bytes + base, fileset.length - base}, place.sampleshere, here);
   if (place.herewritable && place.sampleshere > 0 && fits(here, n + longest)) {
     plinkline(w, format, fileset, {here, n}, place.plinkfiles, run,
               place.besidewritable ? at::herelong : at::herefolder);

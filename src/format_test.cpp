@@ -260,7 +260,7 @@ TEST(Format, WritesItsRowOfTheManualsTable) {
   std::FILE* out = fmemopen(page, sizeof page - 1, "w");
   ASSERT_NE(out, nullptr);
   writeformatrow(*formatkeyed("bcf"), out);
-  std::fclose(out);
+  ASSERT_EQ(std::fclose(out), 0);
   EXPECT_STREQ(page,
                "T{\n\\&BCF (binary VCF)\nT}\tT{\n\\&\"BCF\" 02 02 or \"BCF\" 02 01, and a NUL "
                "anywhere; or gzip\\-compressed and named .bcf\nT}\tT{\n\\&\\fBbcftools view "

@@ -78,6 +78,7 @@ void folderof(const char* path, std::size_t length, char (&out)[fieldsize + 1]) 
 // The first of base.samples, base.samples2, ... base.samples9 that no
 // file in the folder starts with (then a dot): 1 to 9; 0 where all are
 // taken or the folder cannot be read.
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): a folder, then the base's bytes
 int freeprefix(const char* folder, const char* base, std::size_t length) {
   DIR* d = opendir(folder);
   if (d == nullptr) return 0;

@@ -43,6 +43,18 @@ manual)
   for section in NAME SYNOPSIS DESCRIPTION "EXIT STATUS" FILES DIAGNOSTICS LIMITS; do
     grep -q "^$section" <<<"$page" || fail "rendered page lacks $section"
   done
+  # The help text's exit statuses are the manual's: each "N when WHAT" of
+  # the help starts the manual's paragraph for N.
+  statuses=$(MANWIDTH=10000 man -l "$build/varnholt.1" 2>&1 |
+    sed -n '/^EXIT STATUS/,/^FILES/p' | sed 's/^ *//' | paste -sd ' ' | tr -s ' ')
+  help=$("$build/varnholt" --help | sed -n '/^Exit status:/,/^$/p' | paste -sd ' ' |
+    sed 's/^Exit status: //; s/\. *$//')
+  [ -n "$help" ] || fail "the help text states no exit status"
+  while IFS= read -r clause; do
+    code=${clause%% when *} words=${clause#* when }
+    grep -qiF -e " $code $words." -e " $code $words:" <<<"$statuses" ||
+      fail "the manual's exit status $code does not start: $words"
+  done < <(sed 's/; \([0-9]\) when /\n\1 when /g' <<<"$help")
   ;;
 version)
   # The version stands in CMakeLists.txt alone; the program, the manual and
@@ -322,6 +334,11 @@ share/doc/varnholt/libc6.copyright
 share/doc/varnholt/libstdc++6.copyright
 share/man/man1/varnholt.1" ] || fail "archive contents: $listed"
   mkdir "$work/local" && tar -xzf "$tgz" -C "$work/local"
+  # Its manual page, written by that processor's build, is the native one.
+  if [ -n "${VARNHOLT_NATIVE_PAGE:-}" ]; then
+    cmp "$VARNHOLT_NATIVE_PAGE" "$work/local/share/man/man1/varnholt.1" ||
+      fail "the archive's manual page differs from $VARNHOLT_NATIVE_PAGE"
+  fi
   out=$($emulator "$work/local/bin/varnholt" "$source/examples/genotypes.txt" patterns.mat 250)
   [ "$out" = "$expected_run" ] || fail "unpacked program printed: $out"
   ;;

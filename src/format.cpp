@@ -518,7 +518,8 @@ const fileformat* held(const filebytes& b, const fileformat* f) {
 // holder's.
 bool shorterthanstart(const fileformat& f, const view& v) {
   auto cut = [&](std::string_view start) {
-    return v.length < start.size() && std::memcmp(v.bytes, start.data(), v.length) == 0;
+    return v.length < start.size() &&
+           (v.length == 0 || std::memcmp(v.bytes, start.data(), v.length) == 0);
   };
   for (const magicbytes& m : f.magic) {
     if (m.at == 0 && !m.bytes.empty() && cut(m.bytes)) return true;

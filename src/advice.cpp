@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "advice.h"
 
+#include <bit>
 #include <cstring>
 
 namespace at = advicetext;
@@ -55,11 +56,11 @@ std::size_t fieldlength(const char* argument) {
   return n < fieldsize ? n : fieldsize;
 }
 
-// Where the last component of a path starts.
-std::size_t basestart(const char* path, std::size_t length) {
-  std::size_t at = length;
-  while (at > 0 && path[at - 1] != '/') --at;
-  return at;
+// The name with an ending after it, in out; its length.
+std::size_t joined(const name& stem, std::string_view ending, char* out) {
+  std::memcpy(out, stem.bytes, stem.length);
+  std::memcpy(out + stem.length, ending.data(), ending.size());
+  return stem.length + ending.size();
 }
 
 // A name the pasted run can make and the program open: within its field,
@@ -161,7 +162,7 @@ void commandline(writer* w, const fileformat& format, const name& file, const na
   because(w, why);
 }
 
-// A PLINK file's fileset, by the files beside it: its flag, or nullptr
+// A PLINK file's fileset, by the files beside it: its flag, or empty
 // where it lacks some.
 std::string_view plinkflag(const fileformat& format, unsigned files) {
   if (std::strcmp(format.fileset, ".bed") == 0)
@@ -182,11 +183,7 @@ void missing(writer* w, const fileformat& format, const name& fileset, unsigned 
     if (!first) w->text(at::plinkand);
     first = false;
     char companion[fieldsize + textendingsize];
-    std::memcpy(companion, fileset.bytes, fileset.length);
-    std::size_t ending = 0;
-    while ((needed[i] >> ending) != 1) ++ending;
-    std::strcpy(companion + fileset.length, plinkendings[ending]);
-    w->word(companion, std::strlen(companion));
+    w->word(companion, joined(fileset, plinkendings[std::countr_zero(needed[i])], companion));
   }
 }
 
@@ -211,9 +208,7 @@ void plinkline(writer* w, const fileformat& format, const name& fileset, const n
   w->word(prefix.bytes, prefix.length);
   w->text(at::plinkwritten);
   char ped[fieldsize + textendingsize];
-  std::memcpy(ped, prefix.bytes, prefix.length);
-  std::memcpy(ped + prefix.length, at::plinkped.data(), at::plinkped.size());
-  name text{ped, prefix.length + at::plinkped.size()};
+  name text{ped, joined(prefix, at::plinkped, ped)};
   rerun(w, run, &text);
   w->text(at::comment);
   w->text(at::counts);
@@ -221,9 +216,7 @@ void plinkline(writer* w, const fileformat& format, const name& fileset, const n
   bool psam = flag == at::plinkpfile;
   w->text(psam ? at::samplespsam : at::samplesfam);
   char samples[fieldsize + textendingsize];
-  std::memcpy(samples, fileset.bytes, fileset.length);
-  std::strcpy(samples + fileset.length, psam ? ".psam" : ".fam");
-  w->word(samples, std::strlen(samples));
+  w->word(samples, joined(fileset, psam ? ".psam" : ".fam", samples));
   if (!why.empty()) {
     w->text(at::besides);
     w->text(why);
@@ -232,12 +225,8 @@ void plinkline(writer* w, const fileformat& format, const name& fileset, const n
 
 // X.samples, or X.samples2 to X.samples9, in out; its length.
 std::size_t samplesprefix(name fileset, int n, char* out) {
-  const std::size_t length = fileset.length;
-  std::memcpy(out, fileset.bytes, length);
-  std::strcpy(out + length, ".samples");
-  std::size_t end = length + std::strlen(".samples");
+  std::size_t end = joined(fileset, ".samples", out);
   if (n > 1) out[end++] = static_cast<char>('0' + n);
-  out[end] = '\0';
   return end;
 }
 
@@ -245,15 +234,11 @@ std::size_t samplesprefix(name fileset, int n, char* out) {
 // and a folder can take its text, else the words, saying what is missing.
 void plinkadvice(writer* w, const fileformat& format, const name& file, const advisedrun& run,
                  const adviceplace& place) {
-  std::size_t ending = std::strlen(format.fileset);
-  bool named = file.length > ending &&
-               std::memcmp(file.bytes + file.length - ending, format.fileset, ending) == 0 &&
-               file.bytes[file.length - ending - 1] != '/';
-  if (!named) {
+  name fileset{file.bytes, filesetlength(format, file.bytes, file.length)};
+  if (fileset.length == 0) {
     w->text(format.how);
     return;
   }
-  name fileset{file.bytes, file.length - ending};
   if (plinkflag(format, place.plinkfiles).empty()) {
     w->text(format.how);
     missing(w, format, fileset, place.plinkfiles);
@@ -280,13 +265,24 @@ void plinkadvice(writer* w, const fileformat& format, const name& file, const ad
 
 }  // namespace
 
+std::size_t basestart(const char* path, std::size_t length) {
+  std::size_t at = length;
+  while (at > 0 && path[at - 1] != '/') --at;
+  return at;
+}
+
+std::size_t filesetlength(const fileformat& format, const char* path, std::size_t length) {
+  std::size_t ending = std::strlen(format.fileset);
+  bool named = length > ending &&
+               std::memcmp(path + length - ending, format.fileset, ending) == 0 &&
+               path[length - ending - 1] != '/';
+  return named ? length - ending : 0;
+}
+
 std::size_t textname(const fileformat& format, const char* path, std::size_t length, char* out) {
   std::size_t suffix = suffixof(format, path, length);
-  std::size_t keep = length - suffix;
   const char* add = suffix > 0 || format.text[0] != '\0' ? format.text : ".txt";
-  std::memcpy(out, path, keep);
-  std::strcpy(out + keep, add);
-  return keep + std::strlen(add);
+  return joined({path, length - suffix}, add, out);
 }
 
 std::size_t advise(const fileformat& format, const char* path, std::size_t length,

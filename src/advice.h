@@ -148,6 +148,14 @@ struct advisedrun {
   const char* npos;
 };
 
+// Where the last component of path[0, length) starts.
+std::size_t basestart(const char* path, std::size_t length);
+
+// For a PLINK file, the length of its fileset's name: path[0, length)
+// without the format's fileset ending (X of X.bed); 0 where the name does
+// not end in it or is that ending alone.
+std::size_t filesetlength(const fileformat& format, const char* path, std::size_t length);
+
 // The name of the text file that the advice writes beside path[0, length),
 // in out (fieldsize + textendingsize bytes): without the format's suffix,
 // and with the text's (.txt where the format has none) where the name has

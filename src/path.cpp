@@ -64,8 +64,7 @@ bool writable(const char* folder) {
 
 // The folder of path[0, length) in out, "." where it names none.
 void folderof(const char* path, std::size_t length, char (&out)[fieldsize + 1]) {
-  std::size_t slash = length;
-  while (slash > 0 && path[slash - 1] != '/') --slash;
+  std::size_t slash = basestart(path, length);
   if (slash == 0) {
     std::strcpy(out, ".");
     return;
@@ -138,14 +137,10 @@ void lookforadvice(const genotypepath& g, const fileformat& format, adviceplace*
   folderof(g.path, g.length, folder);
   place->besidewritable = writable(folder);
   place->herewritable = writable(".");
-  std::size_t ending = format.fileset != nullptr ? std::strlen(format.fileset) : 0;
-  if (ending == 0 || g.length <= ending ||
-      std::strcmp(g.path + g.length - ending, format.fileset) != 0)
-    return;
-  std::size_t fileset = g.length - ending;
+  std::size_t fileset = format.fileset != nullptr ? filesetlength(format, g.path, g.length) : 0;
+  if (fileset == 0) return;
   place->plinkfiles = plinkfiles(g.path, fileset);
-  std::size_t base = fileset;
-  while (base > 0 && g.path[base - 1] != '/') --base;
+  std::size_t base = basestart(g.path, fileset);
   place->samplesbeside = freeprefix(folder, g.path + base, fileset - base);
   place->sampleshere = freeprefix(".", g.path + base, fileset - base);
 }
